@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian machine, when missing:
+# CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine and
+# GoogleTest's sources.
+set -euo pipefail
+
+packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+          binutils-mingw-w64-i686 wine wine32 libc-bin)
+
+missing=()
+for package in "${packages[@]}"; do
+    arch_package=$package
+    [ "$package" = wine32 ] && arch_package=wine32:i386
+    dpkg-query -W -f='${Status}' "$arch_package" 2>/dev/null | grep -q "install ok installed" || missing+=("$arch_package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

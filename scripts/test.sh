@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both builds (the 32-bit Windows DLL and the
+# native sanitizer build) and runs every test on each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+status=0
+for preset in native win32; do
+    echo "=== $preset: configure and build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    echo "=== $preset: tests"
+    ctest --preset "$preset" || status=1
+done
+exit $status

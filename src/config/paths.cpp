@@ -1,0 +1,61 @@
+#include "config/paths.h"
+
+#include "platform/platform.h"
+
+#include <algorithm>
+
+namespace {
+
+void UseForwardSlashes(std::string& path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+}
+
+bool EndsWith(const std::string& text, char c)
+{
+    return !text.empty() && text.back() == c;
+}
+
+// The slash of a drive root such as "C:/" sits before this position and is
+// never taken for a directory to create.
+constexpr std::size_t kFirstCreatableSlash = 3;
+
+}  // namespace
+
+std::string NormaliseDirPath(std::string& path)
+{
+    UseForwardSlashes(path);
+    if (!path.empty() && !EndsWith(path, '/')) path += '/';
+    return path;
+}
+
+int GetSystemDriveRoot(std::string& root)
+{
+    std::string directory;
+    if (!platform::SystemDirectory(directory)) return -1;
+    NormaliseDirPath(directory);
+    root = directory.substr(0, platform::kDriveRootLength);
+    return 0;
+}
+
+bool DirectoryExists(std::string path)
+{
+    if (path.empty()) return false;
+    UseForwardSlashes(path);
+    if (EndsWith(path, '/')) path += '*';
+    if (EndsWith(path, ':')) path += "/*";
+    return platform::FindsEntry(path);
+}
+
+int CreateDirectoryTree(std::string path)
+{
+    NormaliseDirPath(path);
+    if (DirectoryExists(path)) return 0;
+    for (std::size_t slash = path.find('/', kFirstCreatableSlash); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (DirectoryExists(prefix)) continue;
+        if (platform::MakeDirectory(prefix) == platform::MakeDirResult::Failed) return -1;
+    }
+    return 0;
+}

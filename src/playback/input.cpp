@@ -1,0 +1,46 @@
+// Handing received stream data to the vendor library.
+
+#include "platform/platform.h"
+#include "plugin/shx_player.h"
+#include "trace/log_texts.h"
+#include "vendor/shx_strm.h"
+
+int32_t PELSHX_STDCALL ShxPlayer::Play_InputData(int32_t port, const uint8_t* buffer, uint32_t size,
+                                                 int32_t dataType)
+try {
+    // Input is the hot path: its entry record needs a higher debug level.
+    static constexpr Operation kOperation{texts::kInputData, "Play_InputData", 2};
+    int32_t channel = 0;
+    if (const int32_t result = BeginOnChannel(kOperation, port, channel)) return result;
+    if (buffer == nullptr) return RejectArgument(__LINE__);
+    if (size == 0) return RejectArgument(__LINE__);
+    PortRecord& record = ports[port];
+    if (record.playState == 0) return Refuse(__LINE__, texts::kInputToUnopened, PLAY_ERR_NOT_OPEN);
+    if (record.playState == STEP_STATE && record.stepAllowed != 1) return PLAY_ERR_BUFFER;
+
+    record.inputCounter = (record.inputCounter + 1) % WINDOW_REBIND_PERIOD;
+    if (record.inputCounter == 0) SHX_PlayStrm_SetWnd(channel, record.window, 0);
+    const int32_t dataKind = (dataType & 0xFF) == 'A' ? 1 : 0;
+    HandOver(channel, buffer, size, dataKind);
+    if (record.playState == STEP_STATE) record.stepAllowed = 0;
+    // Live playback drops data the vendor library keeps refusing rather than
+    // stall the host's receiving thread: the host is told it was taken.
+    return PLAY_OK;
+} catch (...) {
+    return PLAY_ERR_UNKNOWN;
+}
+
+void ShxPlayer::HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept
+{
+    for (int32_t attempt = 1; attempt <= INPUT_RETRY_LIMIT; ++attempt) {
+        const int32_t status = SHX_PlayStrm_InputData(channel, buffer, size, dataKind, 0, -1, -1);
+        if (status == 0) return;
+        if (debugLevel >= 2) {
+            try {
+                TranslateShxResult(kReportingSource, __LINE__, status, "SHX_PlayStrm_InputData()");
+            } catch (...) {
+            }
+        }
+        platform::PauseMilliseconds(INPUT_RETRY_DELAY_MS);
+    }
+}

@@ -1,0 +1,30 @@
+// The library's two exports: hand out and take back the one player object.
+
+#include "plugin/shx_player.h"
+
+#include <new>
+
+namespace {
+
+ShxPlayer* currentPlayer = nullptr;
+
+}  // namespace
+
+extern "C" IPlayer* CreateSinglePlayerDll(void)
+{
+    if (currentPlayer == nullptr) {
+        try {
+            currentPlayer = new ShxPlayer();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    return currentPlayer;
+}
+
+extern "C" void PELSHX_STDCALL ReleaseSinglePlayerDll(IPlayer* player)
+{
+    if (currentPlayer == nullptr || player != currentPlayer) return;
+    delete currentPlayer;
+    currentPlayer = nullptr;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+// Control interface of the stand-in for the vendor library SHXStrm.dll.
+//
+// The stand-in implements the nine SHX_PlayStrm_* functions: each call is
+// written to a journal with its arguments and time, and answers the next status
+// scripted for its function, or 0 when none is left. Tests script answers, read
+// the journal and reset it through the functions below.
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#if defined(SHXSTRM_STANDIN_BUILD)
+#define SHXSTRM_STANDIN_API __declspec(dllexport)
+#else
+#define SHXSTRM_STANDIN_API __declspec(dllimport)
+#endif
+#else
+#define SHXSTRM_STANDIN_API __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+
+enum ShxFunction : int32_t {
+    SHX_INIT,
+    SHX_UNINIT,
+    SHX_OPEN_STREAM,
+    SHX_SET_WND,
+    SHX_START,
+    SHX_INPUT_DATA,
+    SHX_STOP,
+    SHX_ENABLE_SOUND,
+    SHX_CAP_IMAGE_BMP,
+    SHX_FUNCTION_COUNT
+};
+
+enum { SHX_MAX_ARGUMENTS = 7 };
+
+struct ShxCall {
+    int32_t function;                   // ShxFunction
+    int32_t status;                     // what the call returned
+    int64_t args[SHX_MAX_ARGUMENTS];    // in order; pointers as their address; unused ones 0
+    int64_t microseconds;               // steady clock time of the call
+};
+
+// Forgets the journal and every scripted status.
+SHXSTRM_STANDIN_API void ShxStandin_Reset(void);
+// The next `times` calls of `function` answer `status` (after what is scripted already).
+SHXSTRM_STANDIN_API void ShxStandin_Script(int32_t function, int32_t status, int32_t times);
+SHXSTRM_STANDIN_API int32_t ShxStandin_CallCount(void);
+// Copies journal entry `index` to call; 0 on success, -1 when there is none.
+SHXSTRM_STANDIN_API int32_t ShxStandin_GetCall(int32_t index, ShxCall* call);
+SHXSTRM_STANDIN_API const char* ShxStandin_FunctionName(int32_t function);
+
+}
