@@ -1,0 +1,78 @@
+#pragma once
+
+// A fresh player on a configured system drive, with the stand-in vendor
+// library's journal and the two logs at hand.
+
+#include "plugin/iplayer.h"
+#include "shxstrm_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// The system drive root the plug-in sees: C:/ under Windows, natively the
+// directory that the test's environment names.
+std::string SystemDriveRoot();
+std::string ConfigFilePath();
+void WriteTextFile(const std::string& path, const std::string& text);
+std::string ReadFile(const std::string& path);  // "" when missing; line breaks as "\n"
+bool FileExists(const std::string& path);
+void RemoveFile(const std::string& path);
+
+struct ErrorRecord {
+    int32_t code;
+    std::string source;
+    int32_t line;
+    std::string text;  // the ErrString value
+    bool operator==(const ErrorRecord& other) const;
+};
+// Records compared by code and text: the line varies with the source.
+ErrorRecord Error(int32_t code, const std::string& text);
+ErrorRecord Error(int32_t code, const std::string& text, const std::string& context);
+std::ostream& operator<<(std::ostream& out, const ErrorRecord& record);
+
+struct EntryRecord {
+    std::string description;
+    std::string operation;
+    bool operator==(const EntryRecord& other) const;
+};
+std::ostream& operator<<(std::ostream& out, const EntryRecord& record);
+
+std::vector<ErrorRecord> ParseErrorLog(const std::string& text);
+std::vector<EntryRecord> ParseRuntimeLog(const std::string& text);
+
+// A vendor call as the journal holds it, for comparison.
+struct VendorCall {
+    ShxFunction function;
+    std::vector<int64_t> args;
+    bool operator==(const VendorCall& other) const;
+};
+std::ostream& operator<<(std::ostream& out, const VendorCall& call);
+
+class PlayerTest : public ::testing::Test {
+protected:
+    static const std::string kTraceDirectory;
+    static const uint8_t kData[16];
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the configuration, runs Play_Init, then forgets the journal and logs.
+    void InitWithDebugLevel(int level);
+    void ForgetJournalAndLogs();
+
+    int32_t Bind(int32_t port) { return player->Play_SetOpenMode(port, 0); }
+    int32_t Open(int32_t port, void* window = nullptr);
+    int32_t Input(int32_t port, int32_t dataType = 0) { return player->Play_InputData(port, kData, sizeof kData, dataType); }
+    int32_t StateOf(int32_t port);
+
+    std::vector<VendorCall> Journal() const;
+    std::vector<int64_t> CallTimes(ShxFunction function) const;
+    std::vector<ErrorRecord> Errors() const;
+    std::vector<EntryRecord> Entries() const;
+    // The channel a port was opened on, read from the vendor journal.
+    int64_t ChannelOpenedFor(int32_t port);
+
+    IPlayer* player = nullptr;
+};
