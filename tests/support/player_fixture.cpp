@@ -170,7 +170,7 @@ int32_t PlayerTest::StateOf(int32_t port)
     return state;
 }
 
-std::vector<VendorCall> PlayerTest::Journal() const
+std::vector<VendorCall> VendorJournal()
 {
     std::vector<VendorCall> calls;
     ShxCall call;
@@ -182,7 +182,7 @@ std::vector<VendorCall> PlayerTest::Journal() const
     return calls;
 }
 
-std::vector<int64_t> PlayerTest::CallTimes(ShxFunction function) const
+std::vector<int64_t> CallTimes(ShxFunction function)
 {
     std::vector<int64_t> times;
     ShxCall call;

@@ -50,6 +50,10 @@ struct VendorCall {
 };
 std::ostream& operator<<(std::ostream& out, const VendorCall& call);
 
+std::vector<VendorCall> VendorJournal();
+// When the calls of one function were made, in microseconds.
+std::vector<int64_t> CallTimes(ShxFunction function);
+
 class PlayerTest : public ::testing::Test {
 protected:
     static const std::string kTraceDirectory;
@@ -67,8 +71,7 @@ protected:
     int32_t Input(int32_t port, int32_t dataType = 0) { return player->Play_InputData(port, kData, sizeof kData, dataType); }
     int32_t StateOf(int32_t port);
 
-    std::vector<VendorCall> Journal() const;
-    std::vector<int64_t> CallTimes(ShxFunction function) const;
+    static std::vector<VendorCall> Journal() { return VendorJournal(); }
     std::vector<ErrorRecord> Errors() const;
     std::vector<EntryRecord> Entries() const;
     // The channel a port was opened on, read from the vendor journal.
