@@ -27,11 +27,6 @@ protected:
         PlayerTest::SetUp();
         InitWithDebugLevel(0);
     }
-    // Binds ports until all 32 vendor channels are taken.
-    void BindAllChannels()
-    {
-        for (int32_t port = 100; port < 128; ++port) ASSERT_EQ(PLAY_OK, Bind(port));
-    }
 };
 
 TEST_F(StreamTest, PortsTakeTheLowestFreeChannelInBindingOrder)
@@ -73,9 +68,7 @@ TEST_F(StreamTest, OpenBindsTheWindowAndStartsAtFixedSize)
 
 TEST_F(StreamTest, OpenRefusesMissingBufferWithoutTouchingThePort)
 {
-    ASSERT_EQ(PLAY_OK, Bind(5));
-    ASSERT_EQ(PLAY_OK, Open(5));
-    ForgetJournalAndLogs();
+    StartPort(5);
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_OpenStream(kWindow, 5, nullptr, 4, 0));
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_OpenStream(kWindow, 5, kData, 0, 0));
     EXPECT_EQ((std::vector<ErrorRecord>{Error(0, texts::kBadArgument), Error(0, texts::kBadArgument)}), Errors());
@@ -108,8 +101,7 @@ TEST_F(StreamTest, FailedVendorStepStopsTheOpenWithoutUndo)
 TEST_F(StreamTest, OpeningAPlayingPortClosesItFirst)
 {
     InitWithDebugLevel(1);
-    ASSERT_EQ(PLAY_OK, Bind(5));
-    ASSERT_EQ(PLAY_OK, Open(5));
+    StartPort(5);
     ASSERT_EQ(PLAY_OK, player->Play_PlayState(5, 4));
     ForgetJournalAndLogs();
     EXPECT_EQ(PLAY_OK, Open(5, kWindow));
@@ -122,9 +114,7 @@ TEST_F(StreamTest, OpeningAPlayingPortClosesItFirst)
 
 TEST_F(StreamTest, ReopenStopsWhenTheCloseFails)
 {
-    ASSERT_EQ(PLAY_OK, Bind(5));
-    ASSERT_EQ(PLAY_OK, Open(5));
-    ForgetJournalAndLogs();
+    StartPort(5);
     ShxStandin_Script(SHX_STOP, -2, 1);
     EXPECT_EQ(PLAY_ERR_BUFFER, Open(5));
     EXPECT_EQ((std::vector<ErrorRecord>{Error(0, texts::kMustStopFirst),
@@ -137,10 +127,8 @@ TEST_F(StreamTest, ReopenStopsWhenTheCloseFails)
 
 TEST_F(StreamTest, ReopenWithEveryChannelBoundLeavesThePortStopped)
 {
-    ASSERT_EQ(PLAY_OK, Bind(5));
-    ASSERT_EQ(PLAY_OK, Open(5));
+    StartPort(5);
     for (int32_t port = 64; port < 95; ++port) ASSERT_EQ(PLAY_OK, Bind(port));
-    ForgetJournalAndLogs();
     EXPECT_EQ(PLAY_ERR_PARAM, Open(5));
     EXPECT_EQ((std::vector<ErrorRecord>{Error(0, texts::kMustStopFirst), Error(0, texts::kIllegalInput, "SetPlayPort()")}),
               Errors());
@@ -166,8 +154,7 @@ TEST_F(StreamTest, CloseStopsTheStreamAndKeepsTheChannel)
 
 TEST_F(StreamTest, FailedStopKeepsThePortPlaying)
 {
-    ASSERT_EQ(PLAY_OK, Bind(8));
-    ASSERT_EQ(PLAY_OK, Open(8));
+    StartPort(8);
     ASSERT_EQ(PLAY_OK, player->Play_PlayState(8, 3));
     ShxStandin_Script(SHX_STOP, -1, 1);
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_CloseStream(8));
@@ -177,9 +164,7 @@ TEST_F(StreamTest, FailedStopKeepsThePortPlaying)
 
 TEST_F(StreamTest, InputRebindsTheWindowOnEveryFifthCall)
 {
-    ASSERT_EQ(PLAY_OK, Bind(2));
-    ASSERT_EQ(PLAY_OK, Open(2, kWindow));
-    ForgetJournalAndLogs();
+    StartPort(2, kWindow);
     for (int call = 1; call <= 10; ++call) {
         ASSERT_EQ(PLAY_OK, Input(2));
         if (call == 3) {
@@ -197,9 +182,7 @@ TEST_F(StreamTest, InputRebindsTheWindowOnEveryFifthCall)
 
 TEST_F(StreamTest, DataKindComesFromTheLowByteOfTheDataType)
 {
-    ASSERT_EQ(PLAY_OK, Bind(2));
-    ASSERT_EQ(PLAY_OK, Open(2));
-    ShxStandin_Reset();
+    StartPort(2);
     for (int32_t dataType : {int32_t{'A'}, 0x141, int32_t{'B'}, 0, int32_t{'a'}}) ASSERT_EQ(PLAY_OK, Input(2, dataType));
     std::vector<int64_t> kinds;
     for (const VendorCall& call : Journal())
@@ -210,9 +193,7 @@ TEST_F(StreamTest, DataKindComesFromTheLowByteOfTheDataType)
 TEST_F(StreamTest, RefusedDataIsRetriedAfterPauses)
 {
     InitWithDebugLevel(2);
-    ASSERT_EQ(PLAY_OK, Bind(2));
-    ASSERT_EQ(PLAY_OK, Open(2));
-    ForgetJournalAndLogs();
+    StartPort(2);
     ShxStandin_Script(SHX_INPUT_DATA, -2, 1);
     EXPECT_EQ(PLAY_OK, Input(2));
     std::vector<int64_t> times = CallTimes(SHX_INPUT_DATA);
@@ -229,9 +210,7 @@ TEST_F(StreamTest, RefusedDataIsRetriedAfterPauses)
 
 TEST_F(StreamTest, DataRefusedTenTimesIsDroppedAfterTenPauses)
 {
-    ASSERT_EQ(PLAY_OK, Bind(2));
-    ASSERT_EQ(PLAY_OK, Open(2));
-    ShxStandin_Reset();
+    StartPort(2);
     ShxStandin_Script(SHX_INPUT_DATA, -2, 10);
     EXPECT_EQ(PLAY_OK, Input(2));
     ASSERT_EQ(PLAY_OK, player->Play_SetVolume(2, 1));  // journaled right after the input returned
@@ -274,8 +253,7 @@ TEST_F(StreamTest, StepModeAdmitsOneInputPerStep)
 
 TEST_F(StreamTest, UnknownStateCommandsChangeNothing)
 {
-    ASSERT_EQ(PLAY_OK, Bind(4));
-    ASSERT_EQ(PLAY_OK, Open(4));
+    StartPort(4);
     ASSERT_EQ(PLAY_OK, player->Play_PlayState(4, 7));
     for (int32_t type : {0, 10, -1}) EXPECT_EQ(PLAY_OK, player->Play_PlayState(4, type)) << type;
     EXPECT_EQ(7, StateOf(4));

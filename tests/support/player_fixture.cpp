@@ -163,6 +163,13 @@ int32_t PlayerTest::Open(int32_t port, void* window)
     return player->Play_OpenStream(window, port, kData, sizeof kData, 0);
 }
 
+void PlayerTest::StartPort(int32_t port, void* window)
+{
+    ASSERT_EQ(PLAY_OK, Bind(port));
+    ASSERT_EQ(PLAY_OK, Open(port, window));
+    ForgetJournalAndLogs();
+}
+
 int32_t PlayerTest::StateOf(int32_t port)
 {
     int32_t state = -1;

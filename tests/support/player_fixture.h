@@ -68,6 +68,8 @@ protected:
 
     int32_t Bind(int32_t port) { return player->Play_SetOpenMode(port, 0); }
     int32_t Open(int32_t port, void* window = nullptr);
+    // Binds and opens the port, then forgets the journal and logs.
+    void StartPort(int32_t port, void* window = nullptr);
     int32_t Input(int32_t port, int32_t dataType = 0) { return player->Play_InputData(port, kData, sizeof kData, dataType); }
     int32_t StateOf(int32_t port);
 
