@@ -1,0 +1,116 @@
+#pragma once
+
+// File and directory helpers shared by the unit tests.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace test_files {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes the bytes exactly as given: no line-break translation.
+inline void WriteBytes(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// What a text-mode file holds for text written with "\n" line breaks: CR LF on
+// Windows, LF elsewhere.
+inline std::string TextModeBytes(const std::string& text)
+{
+#ifdef _WIN32
+    std::string bytes;
+    for (const char c : text) {
+        if (c == '\n') bytes += '\r';
+        bytes += c;
+    }
+    return bytes;
+#else
+    return text;
+#endif
+}
+
+// Bytes in a readable form for failure messages: line breaks and bytes outside
+// printable ASCII are escaped.
+inline std::string Escaped(const std::string& bytes)
+{
+    std::string text;
+    for (const char c : bytes) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\\') {
+            text += "\\\\";
+        } else if (u < 0x20 || u >= 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+            text += hex;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// A directory made empty for one test and removed, with everything in it,
+// when the test ends.
+class ScratchDir {
+public:
+    explicit ScratchDir(fs::path path) : path_(std::move(path))
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+        fs::create_directories(path_);
+    }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const fs::path& Path() const { return path_; }
+    // The directory with forward slashes and a trailing slash, as the plug-in writes paths.
+    std::string Slashed() const { return path_.generic_string() + "/"; }
+    std::string File(const std::string& name) const { return Slashed() + name; }
+
+private:
+    fs::path path_;
+};
+
+// Makes a directory the current one until the end of the scope.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const fs::path& directory) : previous_(fs::current_path())
+    {
+        fs::current_path(directory);
+    }
+    ~CurrentDirectory()
+    {
+        std::error_code ignored;
+        fs::current_path(previous_, ignored);
+    }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    fs::path previous_;
+};
+
+}  // namespace test_files
