@@ -3,7 +3,7 @@
 
 #include "config/config_reader.h"
 
-#include "file_helpers.h"
+#include "support/file_helpers.h"
 
 #include <gtest/gtest.h>
 

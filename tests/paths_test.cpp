@@ -3,7 +3,7 @@
 
 #include "config/paths.h"
 
-#include "file_helpers.h"
+#include "support/file_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -52,19 +52,19 @@ TEST_F(PlayerLifecycleTest, InitReadsTraceDirectoryAndDebugLevel)
     std::string backslashed = nested;
     for (char& c : backslashed)
         if (c == '/') c = '\\';
-    WriteTextFile(ConfigFilePath(), "# trace settings\n[GLOBAL]\n[TRACE_PATH] [" + backslashed +
+    WriteText(ConfigFilePath(), "# trace settings\n[GLOBAL]\n[TRACE_PATH] [" + backslashed +
                                         "]\n[DEBUG_LEVEL] [2x]\n");
     ShxStandin_Script(SHX_INIT, -7, 1);
     EXPECT_EQ(0, player->Play_Init(123)) << "a failing vendor init still gives 0";
 
     EXPECT_TRUE(std::filesystem::is_directory(nested)) << "the trace directory and its parents are created";
-    const std::string errors = ReadFile(nested + "/PelShx_Player_Error.log");
+    const std::string errors = ReadText(nested + "/PelShx_Player_Error.log");
     EXPECT_EQ(std::vector<ErrorRecord>{Error(-7, "SHX_PlayStrm_Init() error")}, ParseErrorLog(errors));
     EXPECT_EQ((std::vector<VendorCall>{{SHX_INIT, {}}}), Journal());
 
     player->Play_InputData(0, kData, sizeof kData, 0);  // "2x" reads as 2: input writes its entry record
     EXPECT_EQ((std::vector<EntryRecord>{{texts::kInputData, "Play_InputData"}}),
-              ParseRuntimeLog(ReadFile(nested + "/PelShx_Player_Runtime.log")));
+              ParseRuntimeLog(ReadText(nested + "/PelShx_Player_Runtime.log")));
     std::filesystem::remove_all(SystemDriveRoot() + "pelshx-init");
 }
 
@@ -75,7 +75,7 @@ TEST_F(PlayerLifecycleTest, DebugLevelDecidesEntryRecords)
         std::size_t entriesForBindAndInput;
     };
     for (const Case& c : {Case{"abc", 0}, Case{"-1", 0}, Case{"1", 1}, Case{" +2", 2}}) {
-        WriteTextFile(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + kTraceDirectory + "]\n[DEBUG_LEVEL] [" +
+        WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + kTraceDirectory + "]\n[DEBUG_LEVEL] [" +
                                             c.text + "]\n");
         ASSERT_EQ(0, player->Play_Init(0));
         ForgetJournalAndLogs();
@@ -87,30 +87,30 @@ TEST_F(PlayerLifecycleTest, DebugLevelDecidesEntryRecords)
 
 TEST_F(PlayerLifecycleTest, InitWithoutConfigurationUsesDefaults)
 {
-    RemoveFile(ConfigFilePath());
+    Remove(ConfigFilePath());
     EXPECT_EQ(0, player->Play_Init(0));
 #ifdef _WIN32
     const std::string defaultDirectory = "C:/tamsi/";
     EXPECT_TRUE(std::filesystem::is_directory(defaultDirectory)) << "the default trace directory is created";
-    RemoveFile(defaultDirectory + "PelShx_Player_Runtime.log");
-    RemoveFile(defaultDirectory + "PelShx_Player_Error.log");
+    Remove(defaultDirectory + "PelShx_Player_Runtime.log");
+    Remove(defaultDirectory + "PelShx_Player_Error.log");
     EXPECT_EQ(PLAY_ERR_PARAM, Bind(-1));
-    EXPECT_FALSE(FileExists(defaultDirectory + "PelShx_Player_Runtime.log")) << "debug level 0: no entry records";
+    EXPECT_FALSE(std::filesystem::exists(defaultDirectory + "PelShx_Player_Runtime.log")) << "debug level 0: no entry records";
     EXPECT_EQ(std::vector<ErrorRecord>{Error(0, texts::kBadArgument)},
-              ParseErrorLog(ReadFile(defaultDirectory + "PelShx_Player_Error.log")));
+              ParseErrorLog(ReadText(defaultDirectory + "PelShx_Player_Error.log")));
 #endif
     EXPECT_EQ((std::vector<VendorCall>{{SHX_INIT, {}}}), Journal());
 }
 
 TEST_F(PlayerLifecycleTest, EmptyTracePathPutsLogsInCurrentDirectory)
 {
-    WriteTextFile(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] []\n[DEBUG_LEVEL] [1]\n");
-    RemoveFile("PelShx_Player_Runtime.log");
+    WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] []\n[DEBUG_LEVEL] [1]\n");
+    Remove("PelShx_Player_Runtime.log");
     ASSERT_EQ(0, player->Play_Init(0));
     Bind(2);
     EXPECT_EQ((std::vector<EntryRecord>{{texts::kSetOpenMode, "Play_SetOpenMode"}}),
-              ParseRuntimeLog(ReadFile("PelShx_Player_Runtime.log")));
-    RemoveFile("PelShx_Player_Runtime.log");
+              ParseRuntimeLog(ReadText("PelShx_Player_Runtime.log")));
+    Remove("PelShx_Player_Runtime.log");
 }
 
 TEST_F(PlayerLifecycleTest, InitAndUninitReachTheVendorLibraryEveryTime)

@@ -273,8 +273,8 @@ TEST_F(StreamTest, InputToAPortNotOpenedIsRefused)
 TEST(RoadOfOneStream, FromCreateToRelease)
 {
     ShxStandin_Reset();
-    WriteTextFile(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + SystemDriveRoot() + "pelshx-road]\n[DEBUG_LEVEL] [1]\n");
-    RemoveFile(SystemDriveRoot() + "pelshx-road/PelShx_Player_Runtime.log");
+    WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + SystemDriveRoot() + "pelshx-road]\n[DEBUG_LEVEL] [1]\n");
+    Remove(SystemDriveRoot() + "pelshx-road/PelShx_Player_Runtime.log");
     IPlayer* player = CreateSinglePlayerDll();
     ASSERT_NE(nullptr, player);
     ASSERT_EQ(0, player->Play_Init(0));
@@ -297,7 +297,7 @@ TEST(RoadOfOneStream, FromCreateToRelease)
     EXPECT_EQ((std::vector<EntryRecord>{{texts::kSetOpenMode, "Play_SetOpenMode"},
                                         {texts::kOpenStream, "Play_OpenStream"},
                                         {texts::kCloseStream, "Play_CloseStream"}}),
-              ParseRuntimeLog(ReadFile(SystemDriveRoot() + "pelshx-road/PelShx_Player_Runtime.log")));
+              ParseRuntimeLog(ReadText(SystemDriveRoot() + "pelshx-road/PelShx_Player_Runtime.log")));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include "trace/trace_log.h"
 
-#include "file_helpers.h"
+#include "support/file_helpers.h"
 #include "trace/log_texts.h"
 
 #include <gtest/gtest.h>

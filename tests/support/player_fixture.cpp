@@ -1,11 +1,8 @@
 #include "support/player_fixture.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 std::string SystemDriveRoot()
 {
@@ -20,32 +17,6 @@ std::string SystemDriveRoot()
 std::string ConfigFilePath()
 {
     return SystemDriveRoot() + "tavo/cfg/TAVO.cfg";
-}
-
-void WriteTextFile(const std::string& path, const std::string& text)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream file(path, std::ios::trunc);
-    file << text;
-    ASSERT_TRUE(file.good()) << "cannot write " << path;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path);  // text mode: CR LF reads as "\n" on Windows
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-bool FileExists(const std::string& path)
-{
-    return std::ifstream(path).good();
-}
-
-void RemoveFile(const std::string& path)
-{
-    std::remove(path.c_str());
 }
 
 bool ErrorRecord::operator==(const ErrorRecord& other) const
@@ -145,7 +116,7 @@ void PlayerTest::TearDown()
 
 void PlayerTest::InitWithDebugLevel(int level)
 {
-    WriteTextFile(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + kTraceDirectory + "]\n[DEBUG_LEVEL] [" +
+    WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + kTraceDirectory + "]\n[DEBUG_LEVEL] [" +
                                         std::to_string(level) + "]\n");
     ASSERT_EQ(0, player->Play_Init(0));
     ForgetJournalAndLogs();
@@ -154,8 +125,8 @@ void PlayerTest::InitWithDebugLevel(int level)
 void PlayerTest::ForgetJournalAndLogs()
 {
     ShxStandin_Reset();
-    RemoveFile(kTraceDirectory + "PelShx_Player_Runtime.log");
-    RemoveFile(kTraceDirectory + "PelShx_Player_Error.log");
+    Remove(kTraceDirectory + "PelShx_Player_Runtime.log");
+    Remove(kTraceDirectory + "PelShx_Player_Error.log");
 }
 
 int32_t PlayerTest::Open(int32_t port, void* window)
@@ -200,12 +171,12 @@ std::vector<int64_t> CallTimes(ShxFunction function)
 
 std::vector<ErrorRecord> PlayerTest::Errors() const
 {
-    return ParseErrorLog(ReadFile(kTraceDirectory + "PelShx_Player_Error.log"));
+    return ParseErrorLog(ReadText(kTraceDirectory + "PelShx_Player_Error.log"));
 }
 
 std::vector<EntryRecord> PlayerTest::Entries() const
 {
-    return ParseRuntimeLog(ReadFile(kTraceDirectory + "PelShx_Player_Runtime.log"));
+    return ParseRuntimeLog(ReadText(kTraceDirectory + "PelShx_Player_Runtime.log"));
 }
 
 int64_t PlayerTest::ChannelOpenedFor(int32_t port)

@@ -5,6 +5,7 @@
 
 #include "plugin/iplayer.h"
 #include "shxstrm_standin.h"
+#include "support/file_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,9 @@
 // directory that the test's environment names.
 std::string SystemDriveRoot();
 std::string ConfigFilePath();
-void WriteTextFile(const std::string& path, const std::string& text);
-std::string ReadFile(const std::string& path);  // "" when missing; line breaks as "\n"
-bool FileExists(const std::string& path);
-void RemoveFile(const std::string& path);
+using test_files::ReadText;
+using test_files::Remove;
+using test_files::WriteText;
 
 struct ErrorRecord {
     int32_t code;

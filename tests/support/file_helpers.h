@@ -20,6 +20,27 @@ inline std::string ReadBytes(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Reads a text-mode file: CR LF comes back as "\n" on Windows. "" when missing.
+inline std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes text in text mode, making the file's directory first.
+inline void WriteText(const fs::path& file, const std::string& text)
+{
+    std::error_code ignored;
+    fs::create_directories(file.parent_path(), ignored);
+    std::ofstream(file, std::ios::trunc) << text;
+}
+
+inline void Remove(const fs::path& file)
+{
+    std::error_code ignored;
+    fs::remove(file, ignored);
+}
+
 // Writes the bytes exactly as given: no line-break translation.
 inline void WriteBytes(const fs::path& file, const std::string& bytes)
 {
