@@ -53,24 +53,28 @@ int32_t PELSHX_STDCALL ShxPlayer::Play_GetThrowNum(int32_t port, int32_t* count)
     return ReportPortValue(kOperation, port, count, &PortRecord::throwNum);
 }
 
-// Despite its name the host reads the port's video parameters with it.
-int32_t PELSHX_STDCALL ShxPlayer::Play_SetVideoPara(int32_t port, int32_t* para)
+template <std::size_t N>
+int32_t ShxPlayer::ReportPortBlock(const Operation& operation, int32_t port, int32_t* out,
+                                   int32_t (PortRecord::*block)[N], int32_t line) noexcept
 {
-    static constexpr Operation kOperation{texts::kSetVideoPara, "Play_SetVideoPara", 1};
-    if (const int32_t result = BeginOnPort(kOperation, port)) return result;
-    if (para == nullptr) return RejectArgument(__LINE__);
-    std::copy(std::begin(ports[port].videoParams), std::end(ports[port].videoParams), para);
+    if (const int32_t result = BeginOnPort(operation, port, line)) return result;
+    if (out == nullptr) return RejectArgument(line);
+    std::copy(std::begin(ports[port].*block), std::end(ports[port].*block), out);
     return PLAY_OK;
 }
 
-// Despite its name the host reads the port's display region with it.
+// Despite their names the host reads the port's video parameters and display
+// region with these two.
+int32_t PELSHX_STDCALL ShxPlayer::Play_SetVideoPara(int32_t port, int32_t* para)
+{
+    static constexpr Operation kOperation{texts::kSetVideoPara, "Play_SetVideoPara", 1};
+    return ReportPortBlock(kOperation, port, para, &PortRecord::videoParams);
+}
+
 int32_t PELSHX_STDCALL ShxPlayer::Play_SetDispRegion(int32_t port, int32_t* region)
 {
     static constexpr Operation kOperation{texts::kSetDispRegion, "Play_SetDispRegion", 1};
-    if (const int32_t result = BeginOnPort(kOperation, port)) return result;
-    if (region == nullptr) return RejectArgument(__LINE__);
-    std::copy(std::begin(ports[port].displayRegion), std::end(ports[port].displayRegion), region);
-    return PLAY_OK;
+    return ReportPortBlock(kOperation, port, region, &PortRecord::displayRegion);
 }
 
 // The reserved slots accept their arguments, so the host's stack stays

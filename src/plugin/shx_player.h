@@ -106,8 +106,11 @@ private:
     int32_t BeginOnChannel(const Operation& operation, int32_t port, int32_t& channel,
                            int32_t line = __builtin_LINE());
 
-    // Reports one value of a port record through a host's pointer.
+    // Reports one value, or a block of values, of a port record through a host's pointer.
     int32_t ReportPortValue(const Operation& operation, int32_t port, int32_t* out, int32_t PortRecord::*field,
+                            int32_t line = __builtin_LINE()) noexcept;
+    template <std::size_t N>
+    int32_t ReportPortBlock(const Operation& operation, int32_t port, int32_t* out, int32_t (PortRecord::*block)[N],
                             int32_t line = __builtin_LINE()) noexcept;
 
     bool FindChannel(int32_t port, int32_t& channel) const;
