@@ -26,5 +26,7 @@ try {
 int32_t PELSHX_STDCALL ShxPlayer::Play_GetPlayState(int32_t port, int32_t* state)
 {
     static constexpr Operation kOperation{texts::kGetPlayState, "Play_GetPlayState", 1};
-    return ReportPortValue(kOperation, port, state, &PortRecord::playState);
+    return ReportPortValues(kOperation, port, state, [](const PortRecord& record, int32_t* out) {
+        *out = record.playState;
+    });
 }

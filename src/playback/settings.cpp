@@ -44,23 +44,17 @@ int32_t PELSHX_STDCALL ShxPlayer::Play_GetHeadLen(int32_t* headLen)
 int32_t PELSHX_STDCALL ShxPlayer::Play_GetPicQuality(int32_t port, int32_t* quality)
 {
     static constexpr Operation kOperation{texts::kGetPicQuality, "Play_GetPicQuality", 1};
-    return ReportPortValue(kOperation, port, quality, &PortRecord::picQuality);
+    return ReportPortValues(kOperation, port, quality, [](const PortRecord& record, int32_t* out) {
+        *out = record.picQuality;
+    });
 }
 
 int32_t PELSHX_STDCALL ShxPlayer::Play_GetThrowNum(int32_t port, int32_t* count)
 {
     static constexpr Operation kOperation{texts::kGetThrowNum, "Play_GetThrowNum", 1};
-    return ReportPortValue(kOperation, port, count, &PortRecord::throwNum);
-}
-
-template <std::size_t N>
-int32_t ShxPlayer::ReportPortBlock(const Operation& operation, int32_t port, int32_t* out,
-                                   int32_t (PortRecord::*block)[N], int32_t line) noexcept
-{
-    if (const int32_t result = BeginOnPort(operation, port, line)) return result;
-    if (out == nullptr) return RejectArgument(line);
-    std::copy(std::begin(ports[port].*block), std::end(ports[port].*block), out);
-    return PLAY_OK;
+    return ReportPortValues(kOperation, port, count, [](const PortRecord& record, int32_t* out) {
+        *out = record.throwNum;
+    });
 }
 
 // Despite their names the host reads the port's video parameters and display
@@ -68,13 +62,17 @@ int32_t ShxPlayer::ReportPortBlock(const Operation& operation, int32_t port, int
 int32_t PELSHX_STDCALL ShxPlayer::Play_SetVideoPara(int32_t port, int32_t* para)
 {
     static constexpr Operation kOperation{texts::kSetVideoPara, "Play_SetVideoPara", 1};
-    return ReportPortBlock(kOperation, port, para, &PortRecord::videoParams);
+    return ReportPortValues(kOperation, port, para, [](const PortRecord& record, int32_t* out) {
+        std::copy(std::begin(record.videoParams), std::end(record.videoParams), out);
+    });
 }
 
 int32_t PELSHX_STDCALL ShxPlayer::Play_SetDispRegion(int32_t port, int32_t* region)
 {
     static constexpr Operation kOperation{texts::kSetDispRegion, "Play_SetDispRegion", 1};
-    return ReportPortBlock(kOperation, port, region, &PortRecord::displayRegion);
+    return ReportPortValues(kOperation, port, region, [](const PortRecord& record, int32_t* out) {
+        std::copy(std::begin(record.displayRegion), std::end(record.displayRegion), out);
+    });
 }
 
 // The reserved slots accept their arguments, so the host's stack stays

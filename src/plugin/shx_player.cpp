@@ -103,12 +103,3 @@ int32_t ShxPlayer::BeginOnChannel(const Operation& operation, int32_t port, int3
     if (FindChannel(port, channel)) return PLAY_OK;
     return TranslateShxResult(kReportingSource, line, 0, std::string(operation.name) + "()");
 }
-
-int32_t ShxPlayer::ReportPortValue(const Operation& operation, int32_t port, int32_t* out,
-                                   int32_t PortRecord::*field, int32_t line) noexcept
-{
-    if (const int32_t result = BeginOnPort(operation, port, line)) return result;
-    if (out == nullptr) return RejectArgument(line);
-    *out = ports[port].*field;
-    return PLAY_OK;
-}

@@ -106,12 +106,17 @@ private:
     int32_t BeginOnChannel(const Operation& operation, int32_t port, int32_t& channel,
                            int32_t line = __builtin_LINE());
 
-    // Reports one value, or a block of values, of a port record through a host's pointer.
-    int32_t ReportPortValue(const Operation& operation, int32_t port, int32_t* out, int32_t PortRecord::*field,
-                            int32_t line = __builtin_LINE()) noexcept;
-    template <std::size_t N>
-    int32_t ReportPortBlock(const Operation& operation, int32_t port, int32_t* out, int32_t (PortRecord::*block)[N],
-                            int32_t line = __builtin_LINE()) noexcept;
+    // Reports values of a port record through a host's pointer: copy(record, out)
+    // writes them once the port and the pointer have passed their checks.
+    template <typename Copy>
+    int32_t ReportPortValues(const Operation& operation, int32_t port, int32_t* out, Copy copy,
+                             int32_t line = __builtin_LINE()) noexcept
+    {
+        if (const int32_t result = BeginOnPort(operation, port, line)) return result;
+        if (out == nullptr) return RejectArgument(line);
+        copy(ports[port], out);
+        return PLAY_OK;
+    }
 
     bool FindChannel(int32_t port, int32_t& channel) const;
     int32_t StopForReopen(int32_t port, int32_t channel);
