@@ -46,8 +46,9 @@ void CallReport::Slot(int slot, const std::string& call, const TimedResult& outc
     Line(label, call, text, outcome.seconds);
 }
 
-void CallReport::Export(const std::string& call, const std::string& outcome, double seconds)
+void CallReport::Export(const std::string& call, const std::string& outcome, double seconds, bool asExpected)
 {
+    if (!asExpected) ++unexpected;
     Line("export", call, outcome, seconds);
 }
 

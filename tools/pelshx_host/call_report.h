@@ -16,10 +16,7 @@ std::string Seconds(double seconds);
 class Stopwatch {
 public:
     Stopwatch() : start(std::chrono::steady_clock::now()) {}
-    double Seconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
+    double Seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); }
 
 private:
     std::chrono::steady_clock::time_point start;
@@ -46,7 +43,7 @@ public:
     void Slot(int slot, const std::string& call, const TimedResult& outcome, const std::string& note = "",
               int32_t expected = 0);
     // An exported function, whose outcome is described in words.
-    void Export(const std::string& call, const std::string& outcome, double seconds);
+    void Export(const std::string& call, const std::string& outcome, double seconds, bool asExpected);
     void Note(const std::string& text);
 
     int Unexpected() const { return unexpected; }

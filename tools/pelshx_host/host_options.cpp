@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -27,6 +26,19 @@ bool ParseNumber(const std::string& text, long long low, long long high, Number&
     return true;
 }
 
+bool ParseText(const std::string& text, std::string& value)
+{
+    value = text;
+    return !text.empty();
+}
+
+bool ParseCharacter(const std::string& text, int32_t& value)
+{
+    if (text.size() != 1) return false;
+    value = static_cast<unsigned char>(text[0]);
+    return true;
+}
+
 // "AT:VALUE", both counts.
 bool ParsePair(const std::string& text, uint64_t& at, unsigned& value)
 {
@@ -38,43 +50,68 @@ bool ParsePair(const std::string& text, uint64_t& at, unsigned& value)
 
 bool ParseJournalMode(const std::string& text, JournalMode& mode)
 {
-    if (text == "runs") mode = JournalMode::Runs;
-    else if (text == "full") mode = JournalMode::Full;
-    else if (text == "off") mode = JournalMode::Off;
-    else return false;
+    if (text == "runs")
+        mode = JournalMode::Runs;
+    else if (text == "full")
+        mode = JournalMode::Full;
+    else if (text == "off")
+        mode = JournalMode::Off;
+    else
+        return false;
     return true;
 }
 
-struct OptionRule {
+// Options without a value.
+struct FlagRule {
     const char* name;
-    const char* expected;  // what the value must be; null for a flag
-    std::function<bool(HostOptions&, const std::string&)> apply;
+    bool HostOptions::*flag;
+    bool value;
 };
 
-const std::vector<OptionRule>& Rules()
-{
-    static const std::vector<OptionRule> rules = {
-        {"plugin", "a path", [](HostOptions& o, const std::string& v) { o.pluginPath = v; return !v.empty(); }},
-        {"port", "an integer", [](HostOptions& o, const std::string& v) { return ParseNumber(v, INT32_MIN, INT32_MAX, o.port); }},
-        {"open-mode", "an integer", [](HostOptions& o, const std::string& v) { return ParseNumber(v, INT32_MIN, INT32_MAX, o.openMode); }},
-        {"chunk", "a byte count from 1 to 16777216", [](HostOptions& o, const std::string& v) { return ParseNumber(v, 1, 1 << 24, o.chunkBytes); }},
-        {"rate", "chunks per second, 0 to 100000", [](HostOptions& o, const std::string& v) { return ParseNumber(v, 0, 100000, o.chunksPerSecond); }},
-        {"data-type", "one character", [](HostOptions& o, const std::string& v) { o.dataType = static_cast<unsigned char>(v[0]); return v.size() == 1; }},
-        {"pause", "AT:MILLISECONDS", [](HostOptions& o, const std::string& v) { o.pause.emplace(); return ParsePair(v, o.pause->afterChunks, o.pause->milliseconds); }},
-        {"step", "AT:COUNT", [](HostOptions& o, const std::string& v) { o.step.emplace(); return ParsePair(v, o.step->afterChunks, o.step->steps); }},
-        {"volume", "an integer", [](HostOptions& o, const std::string& v) { o.volume.emplace(); return ParseNumber(v, INT32_MIN, INT32_MAX, *o.volume); }},
-        {"capture", "a file path", [](HostOptions& o, const std::string& v) { o.capturePath = v; return !v.empty(); }},
-        {"journal", "runs, full or off", [](HostOptions& o, const std::string& v) { return ParseJournalMode(v, o.journal); }},
-        {"no-window", nullptr, [](HostOptions& o, const std::string&) { o.window = false; return true; }},
-        {"read-back", nullptr, [](HostOptions& o, const std::string&) { o.readBack = true; return true; }},
-        {"each-input", nullptr, [](HostOptions& o, const std::string&) { o.eachInput = true; return true; }},
-    };
-    return rules;
-}
+const FlagRule kFlags[] = {
+    {"no-window", &HostOptions::window, false},
+    {"read-back", &HostOptions::readBack, true},
+    {"each-input", &HostOptions::eachInput, true},
+};
 
-const OptionRule* FindRule(const std::string& name)
+struct ValueRule {
+    const char* name;
+    const char* expected;  // what the value must be, for the message when it is not
+    bool (*apply)(HostOptions&, const std::string&);
+};
+
+const ValueRule kValueRules[] = {
+    {"plugin", "a path", [](HostOptions& o, const std::string& v) { return ParseText(v, o.pluginPath); }},
+    {"capture", "a file path", [](HostOptions& o, const std::string& v) { return ParseText(v, o.capturePath); }},
+    {"port", "an integer",
+     [](HostOptions& o, const std::string& v) { return ParseNumber(v, INT32_MIN, INT32_MAX, o.port); }},
+    {"open-mode", "an integer",
+     [](HostOptions& o, const std::string& v) { return ParseNumber(v, INT32_MIN, INT32_MAX, o.openMode); }},
+    {"chunk", "a byte count from 1 to 16777216",
+     [](HostOptions& o, const std::string& v) { return ParseNumber(v, 1, 1 << 24, o.chunkBytes); }},
+    {"rate", "chunks per second, 0 to 100000",
+     [](HostOptions& o, const std::string& v) { return ParseNumber(v, 0, 100000, o.chunksPerSecond); }},
+    {"volume", "an integer",
+     [](HostOptions& o, const std::string& v) { return ParseNumber(v, INT32_MIN, INT32_MAX, o.volume.emplace()); }},
+    {"data-type", "one character", [](HostOptions& o, const std::string& v) { return ParseCharacter(v, o.dataType); }},
+    {"pause", "AT:MILLISECONDS",
+     [](HostOptions& o, const std::string& v) {
+         PauseRequest& pause = o.pause.emplace();
+         return ParsePair(v, pause.afterChunks, pause.milliseconds);
+     }},
+    {"step", "AT:COUNT",
+     [](HostOptions& o, const std::string& v) {
+         StepRequest& step = o.step.emplace();
+         return ParsePair(v, step.afterChunks, step.steps);
+     }},
+    {"journal", "runs, full or off",
+     [](HostOptions& o, const std::string& v) { return ParseJournalMode(v, o.journal); }},
+};
+
+template <typename Rule, std::size_t Count>
+const Rule* FindRule(const Rule (&rules)[Count], const std::string& name)
 {
-    for (const OptionRule& rule : Rules())
+    for (const Rule& rule : rules)
         if (name == rule.name) return &rule;
     return nullptr;
 }
@@ -93,7 +130,8 @@ public:
             const std::string argument = arguments[next++];
             if (argument == "-h" || argument == "--help") return ParseOutcome::Help;
             if (argument == "--") {
-                positional.insert(positional.end(), arguments.begin() + static_cast<long>(next), arguments.end());
+                positional.insert(positional.end(), arguments.begin() + static_cast<std::ptrdiff_t>(next),
+                                  arguments.end());
                 break;
             }
             if (argument.size() > 1 && argument[0] == '-') {
@@ -116,19 +154,17 @@ private:
     {
         if (argument.compare(0, 2, "--") != 0) return Fail("unknown option " + argument);
         const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionRule* rule = FindRule(name);
-        if (rule == nullptr) return Fail("unknown option --" + name);
-        std::string value;
-        if (rule->expected == nullptr) {
-            if (equals != std::string::npos) return Fail("--" + name + " takes no value");
-        } else if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (next < arguments.size()) {
-            value = arguments[next++];
-        } else {
-            return Fail("--" + name + " needs a value: " + rule->expected);
+        const bool valueAttached = equals != std::string::npos;
+        const std::string name = argument.substr(2, valueAttached ? equals - 2 : std::string::npos);
+        if (const FlagRule* flag = FindRule(kFlags, name)) {
+            if (valueAttached) return Fail("--" + name + " takes no value");
+            options.*flag->flag = flag->value;
+            return true;
         }
+        const ValueRule* rule = FindRule(kValueRules, name);
+        if (rule == nullptr) return Fail("unknown option --" + name);
+        if (!valueAttached && next == arguments.size()) return Fail("--" + name + " needs a value: " + rule->expected);
+        const std::string value = valueAttached ? argument.substr(equals + 1) : arguments[next++];
         if (!rule->apply(options, value))
             return Fail("--" + name + " wants " + rule->expected + ", not \"" + value + "\"");
         return true;
@@ -178,8 +214,8 @@ it keeps a journal (the stand-in does), and a summary.
   --volume=LEVEL       set the volume after opening (0 switches the sound off) and read it back
   --capture=FILE       capture a picture into FILE after feeding
   --read-back          read back the port's settings before closing
-  --each-input         list every Play_InputData call (default: the first, the last and any
-                       that failed or that the vendor library refused at first)
+  --each-input         list every Play_InputData call (default: the first, the last, those in
+                       step mode, and any that failed or that the vendor library refused at first)
   --journal=MODE       vendor journal: runs (repeats folded, default), full, or off
   -h, --help           show this help and exit
 

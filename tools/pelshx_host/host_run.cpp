@@ -3,10 +3,12 @@
 #include "host_platform.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
-// The play states this host gives meaning to; the plug-in only stores 2 to 8.
+// The play states this host gives meaning to. The plug-in passes none of them
+// on: it stores 1 to 8 for the host and lets input through one step at a time in 9.
 constexpr int32_t kStatePlay = 1;
 constexpr int32_t kStatePause = 2;
 constexpr int32_t kStateStep = 9;
@@ -48,14 +50,6 @@ std::string Values(const int32_t* values, int count)
     std::string text;
     for (int i = 0; i < count; ++i) text += (i ? ", " : "") + std::to_string(values[i]);
     return text;
-}
-
-// A read-back call, reported with what it gave when it succeeded.
-template <typename Call, typename Describe>
-void Query(CallReport& report, int slot, const std::string& call, Call&& invoke, Describe&& describe)
-{
-    const TimedResult outcome = TimeCall(invoke);
-    report.Slot(slot, call, outcome, outcome.result == PLAY_OK ? describe() : std::string());
 }
 
 long FileSize(const std::string& path)
@@ -117,8 +111,8 @@ void HostRun::Play()
     report.Slot(1, "Play_Uninit()", TimeCall([&] { return player->Play_Uninit(); }));
     const Stopwatch release;
     library.Release(player);
-    report.Export("ReleaseSinglePlayerDll(" + Hex(reinterpret_cast<uintptr_t>(player)) + ")", "done",
-                  release.Seconds());
+    report.Export("ReleaseSinglePlayerDll(" + Hex(reinterpret_cast<uintptr_t>(player)) + ")", "done", release.Seconds(),
+                  true);
     player = nullptr;
     host_platform::DestroyVideoWindow(window);
 }
@@ -129,8 +123,7 @@ bool HostRun::CreatePlayer()
     player = library.Create();
     const double seconds = create.Seconds();
     report.Export("CreateSinglePlayerDll()", player ? "player " + Hex(reinterpret_cast<uintptr_t>(player)) : "null",
-                  seconds);
-    if (player == nullptr) err << "pelshx_host: the plug-in made no player\n";
+                  seconds, player != nullptr);
     return player != nullptr;
 }
 
@@ -140,7 +133,8 @@ bool HostRun::OpenPort()
     report.Slot(4, "Play_SetOpenMode(" + Port() + ", mode " + std::to_string(options.openMode) + ")", bound);
     if (bound.result != PLAY_OK) return false;
 
-    if (options.window) window = host_platform::CreateVideoWindow(kPictureWidth, kPictureHeight, "PelShx host - " + Port());
+    if (options.window)
+        window = host_platform::CreateVideoWindow(kPictureWidth, kPictureHeight, "PelShx host - " + Port());
     report.Note(window ? "window " + Hex(reinterpret_cast<uintptr_t>(window)) + ": a real window"
                        : std::string("window: null") + (options.window ? " (the system made none)" : ""));
     const std::vector<uint8_t>& head = stream.Head();
@@ -162,7 +156,7 @@ void HostRun::FeedStream()
         if (BeforeChunk(chunk)) continue;
         WaitForTurn(feeding);
         const bool stepping = stepsLeft > 0;
-        if (stepping) SetPlayState(kStateStep, "one step");
+        if (stepping && SetPlayState(kStateStep, "one step")) ++tally.steps;
         FeedChunk(chunk, PLAY_OK);
         if (stepping && --stepsLeft == 0) SetPlayState(kStatePlay, "play");
         ShowProgress(false);
@@ -221,23 +215,25 @@ void HostRun::CountInput(const TimedResult& outcome, const InputOutcome& vendor,
     tally.retryPauseSeconds += vendor.pauseSeconds;
 }
 
-// Every input call when asked; otherwise the first, the last, and those that
-// did not go straight through.
+// Every input call when asked; otherwise the first, the last, those in step
+// mode, and those that did not go straight through.
 bool HostRun::WorthListing(const TimedResult& outcome, const InputOutcome& vendor, int32_t expected)
 {
     const bool first = tally.inputCalls == 1;
     const bool last = tally.bytesFed >= stream.Size();
     const bool straightThrough = outcome.result == PLAY_OK && outcome.result == expected && vendor.refusalCount == 0;
-    if (options.eachInput || first || last || !straightThrough) return true;
-    if (!quietInputNoted) report.Note("(Play_InputData calls that go straight through are not listed; --each-input lists them)");
+    if (options.eachInput || first || last || stepsLeft > 0 || !straightThrough) return true;
+    if (!quietInputNoted)
+        report.Note("(Play_InputData calls that go straight through are not listed; --each-input lists them)");
     quietInputNoted = true;
     return false;
 }
 
-void HostRun::SetPlayState(int32_t state, const std::string& meaning)
+bool HostRun::SetPlayState(int32_t state, const std::string& meaning)
 {
-    report.Slot(8, "Play_PlayState(" + Port() + ", " + std::to_string(state) + ")",
-                TimeCall([&] { return player->Play_PlayState(options.port, state); }), meaning);
+    const TimedResult outcome = TimeCall([&] { return player->Play_PlayState(options.port, state); });
+    report.Slot(8, "Play_PlayState(" + Port() + ", " + std::to_string(state) + ")", outcome, meaning);
+    return outcome.result == PLAY_OK;
 }
 
 void HostRun::HoldForPause()
@@ -270,7 +266,8 @@ void HostRun::SetVolume()
                 TimeCall([&] { return player->Play_SetVolume(options.port, level); }));
     int32_t readBack = -1;
     const TimedResult outcome = TimeCall([&] { return player->Play_GetVolume(options.port, &readBack); });
-    report.Slot(11, "Play_GetVolume(" + Port() + ")", outcome, "volume " + std::to_string(readBack));
+    report.Slot(11, "Play_GetVolume(" + Port() + ")", outcome,
+                outcome.result == PLAY_OK ? "volume " + std::to_string(readBack) : "");
 }
 
 void HostRun::CapturePicture()
@@ -290,32 +287,42 @@ void HostRun::ReadBackSettings()
 {
     if (!options.readBack) return;
     const int32_t port = options.port;
-    const std::string onPort = "(" + Port() + ")";
     int32_t state = 0, volume = 0, width = 0, height = 0, overlay = 0, quality = 0, dropped = 0, headLength = 0;
     uint32_t colourKey = 0;
     int32_t videoParameters[6] = {};
     int32_t region[4] = {};
-    Query(report, 9, "Play_GetPlayState" + onPort, [&] { return player->Play_GetPlayState(port, &state); },
-          [&] { return "state " + std::to_string(state); });
-    Query(report, 11, "Play_GetVolume" + onPort, [&] { return player->Play_GetVolume(port, &volume); },
-          [&] { return "volume " + std::to_string(volume); });
-    Query(report, 15, "Play_GetPictureSize" + onPort, [&] { return player->Play_GetPictureSize(port, &width, &height); },
-          [&] { return std::to_string(width) + " x " + std::to_string(height); });
-    Query(report, 3, "Play_GetPreviewMode" + onPort,
-          [&] { return player->Play_GetPreviewMode(port, &overlay, &colourKey); },
-          [&] { return "overlay " + std::to_string(overlay) + ", colour key " + Hex(colourKey); });
-    Query(report, 17, "Play_GetPicQuality" + onPort, [&] { return player->Play_GetPicQuality(port, &quality); },
-          [&] { return "quality " + std::to_string(quality); });
-    Query(report, 19, "Play_GetThrowNum" + onPort, [&] { return player->Play_GetThrowNum(port, &dropped); },
-          [&] { return "dropped frames " + std::to_string(dropped); });
-    Query(report, 21, "Play_SetVideoPara" + onPort, [&] { return player->Play_SetVideoPara(port, videoParameters); },
-          [&] { return "video parameters " + Values(videoParameters, 6); });
-    Query(report, 23, "Play_SetDispRegion" + onPort, [&] { return player->Play_SetDispRegion(port, region); },
-          [&] { return "display region " + Values(region, 4); });
-    Query(report, 14, "Play_GetHeadLen()", [&] { return player->Play_GetHeadLen(&headLength); },
-          [&] { return "head length " + std::to_string(headLength); });
-    Query(report, 13, "Play_RefreshPlay" + onPort, [&] { return player->Play_RefreshPlay(port); },
-          [] { return std::string(); });
+    struct ReadBack {
+        int slot;
+        std::string call;
+        std::function<int32_t()> invoke;
+        std::function<std::string()> describe;  // what the call gave, once it succeeded
+    };
+    const std::string onPort = "(" + Port() + ")";
+    const ReadBack readBacks[] = {
+        {9, "Play_GetPlayState" + onPort, [&] { return player->Play_GetPlayState(port, &state); },
+         [&] { return "state " + std::to_string(state); }},
+        {11, "Play_GetVolume" + onPort, [&] { return player->Play_GetVolume(port, &volume); },
+         [&] { return "volume " + std::to_string(volume); }},
+        {15, "Play_GetPictureSize" + onPort, [&] { return player->Play_GetPictureSize(port, &width, &height); },
+         [&] { return std::to_string(width) + " x " + std::to_string(height); }},
+        {3, "Play_GetPreviewMode" + onPort, [&] { return player->Play_GetPreviewMode(port, &overlay, &colourKey); },
+         [&] { return "overlay " + std::to_string(overlay) + ", colour key " + Hex(colourKey); }},
+        {17, "Play_GetPicQuality" + onPort, [&] { return player->Play_GetPicQuality(port, &quality); },
+         [&] { return "quality " + std::to_string(quality); }},
+        {19, "Play_GetThrowNum" + onPort, [&] { return player->Play_GetThrowNum(port, &dropped); },
+         [&] { return "dropped frames " + std::to_string(dropped); }},
+        {21, "Play_SetVideoPara" + onPort, [&] { return player->Play_SetVideoPara(port, videoParameters); },
+         [&] { return "video parameters " + Values(videoParameters, 6); }},
+        {23, "Play_SetDispRegion" + onPort, [&] { return player->Play_SetDispRegion(port, region); },
+         [&] { return "display region " + Values(region, 4); }},
+        {14, "Play_GetHeadLen()", [&] { return player->Play_GetHeadLen(&headLength); },
+         [&] { return "head length " + std::to_string(headLength); }},
+        {13, "Play_RefreshPlay" + onPort, [&] { return player->Play_RefreshPlay(port); }, [] { return std::string(); }},
+    };
+    for (const ReadBack& readBack : readBacks) {
+        const TimedResult outcome = TimeCall(readBack.invoke);
+        report.Slot(readBack.slot, readBack.call, outcome, outcome.result == PLAY_OK ? readBack.describe() : "");
+    }
 }
 
 // A line a second while feeding; the closing one only when there were others.
@@ -346,10 +353,12 @@ void HostRun::PrintSummary() const
     PrintVendorSummary();
     if (options.pause)
         out << "  host pauses         " << tally.hostPauses << ", " << Seconds(tally.hostPauseSeconds) << '\n';
-    if (options.step) out << "  steps               " << options.step->steps << " asked for\n";
+    if (options.step)
+        out << "  steps               " << tally.steps << " granted of " << options.step->steps << " asked for\n";
     if (!options.capturePath.empty())
         out << "  picture             "
-            << (tally.pictureBytes < 0 ? "none" : options.capturePath + ", " + std::to_string(tally.pictureBytes) + " bytes")
+            << (tally.pictureBytes < 0 ? "none"
+                                       : options.capturePath + ", " + std::to_string(tally.pictureBytes) + " bytes")
             << '\n';
     out << "  unexpected results  " << report.Unexpected() << '\n';
     out << "  wall time           " << Seconds(wallClock.Seconds()) << '\n';

@@ -37,7 +37,7 @@ struct RunTally {
     double retryPauseSeconds = 0;
     uint64_t hostPauses = 0;
     double hostPauseSeconds = 0;
-    uint64_t steps = 0;
+    uint64_t steps = 0;      // granted
     long pictureBytes = -1;  // -1: no picture file
 };
 
@@ -57,7 +57,7 @@ private:
     bool FeedChunk(const std::vector<uint8_t>& chunk, int32_t expected);
     void CountInput(const TimedResult& outcome, const InputOutcome& vendor, std::size_t size);
     bool WorthListing(const TimedResult& outcome, const InputOutcome& vendor, int32_t expected);
-    void SetPlayState(int32_t state, const std::string& meaning);
+    bool SetPlayState(int32_t state, const std::string& meaning);
     void HoldForPause();
     bool EnterStepMode(const std::vector<uint8_t>& chunk);
     void SetVolume();

@@ -79,10 +79,21 @@ std::string VendorJournal::Describe(const ShxCall& call) const
     std::string text = std::string(functionName(call.function)) + "(";
     for (int i = 0; i < signature.argumentCount; ++i) {
         if (i > 0) text += ", ";
-        text += i == signature.addressArgument ? Hex(static_cast<uintptr_t>(call.args[i]))
-                                               : std::to_string(call.args[i]);
+        text +=
+            i == signature.addressArgument ? Hex(static_cast<uintptr_t>(call.args[i])) : std::to_string(call.args[i]);
     }
     return text + ") -> " + std::to_string(call.status);
+}
+
+// How many entries from index on, the first included, repeat its function and status.
+int32_t VendorJournal::RunLength(int32_t index, int32_t count) const
+{
+    ShxCall first{};
+    ShxCall next{};
+    if (!Get(index, first)) return 1;
+    int32_t end = index + 1;
+    while (end < count && Get(end, next) && SameRun(first, next)) ++end;
+    return end - index;
 }
 
 void VendorJournal::Print(std::ostream& out, JournalMode mode) const
@@ -95,19 +106,16 @@ void VendorJournal::Print(std::ostream& out, JournalMode mode) const
     const int32_t count = Count();
     out << "\nVendor library journal: " << count << " calls received\n";
     ShxCall first{};
+    Get(0, first);
     ShxCall call{};
     for (int32_t index = 0; index < count && Get(index, call);) {
-        if (index == 0) first = call;
         char time[32];
-        std::snprintf(time, sizeof time, "%+10.1f ms", static_cast<double>(call.microseconds - first.microseconds) / 1e3);
+        std::snprintf(time, sizeof time, "%+10.1f ms", (call.microseconds - first.microseconds) / 1e3);
         out << "  " << time << "  " << Describe(call) << '\n';
-        int32_t next = index + 1;
-        ShxCall repeat{};
-        if (mode == JournalMode::Runs)
-            while (next < count && Get(next, repeat) && SameRun(call, repeat)) ++next;
-        if (next > index + 1)
-            out << "                 ... " << next - index - 1 << " more " << functionName(call.function)
-                << " answered " << call.status << '\n';
-        index = next;
+        const int32_t run = mode == JournalMode::Runs ? RunLength(index, count) : 1;
+        if (run > 1)
+            out << "                 ... " << run - 1 << " more " << functionName(call.function) << " answered "
+                << call.status << '\n';
+        index += run;
     }
 }

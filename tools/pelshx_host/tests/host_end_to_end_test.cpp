@@ -94,8 +94,10 @@ public:
 
     ~SystemDrive()
     {
-        if (previousConfig.empty()) std::remove(configFile.c_str());
-        else WriteFile(configFile, previousConfig);
+        if (previousConfig.empty())
+            std::remove(configFile.c_str());
+        else
+            WriteFile(configFile, previousConfig);
     }
 
     std::string Stream() const { return work + "stream.bin"; }
@@ -122,8 +124,8 @@ protected:
         // as the plug-in returns: the vendor library must refuse data.
         run = RunProgram("pelshx_host",
                          {"--port=5", "--chunk=" + std::to_string(kChunkBytes), "--rate=0", "--pause=2:100",
-                          "--step=4:2", "--volume=30", "--capture=" + drive->Picture(), "--read-back",
-                          "--each-input", "--journal=full", drive->Stream()},
+                          "--step=4:2", "--volume=30", "--capture=" + drive->Picture(), "--read-back", "--each-input",
+                          "--journal=full", drive->Stream()},
                          {{"SHXSTRM_SIMULATE", "8192,40960"}});
     }
 
@@ -157,6 +159,7 @@ TEST_F(HostPlaysAStream, SumsUpWhatItFedAndWhatTheVendorLibraryRefused)
     EXPECT_NE(std::string::npos, run.output.find("(-2 x" + std::to_string(Refusals()) + ")"));
     EXPECT_EQ(Refusals(), Figure(run.output, "retry pauses"));
     EXPECT_EQ(1, Figure(run.output, "host pauses"));
+    EXPECT_NE(std::string::npos, run.output.find("steps               2 granted of 2 asked for"));
     EXPECT_EQ(0, Figure(run.output, "unexpected results"));
 }
 
@@ -165,13 +168,13 @@ TEST_F(HostPlaysAStream, ReportsEveryCallInTheOrderAHostMakesThem)
     std::vector<std::string> slots;
     for (const std::string& line : LinesStartingWith(run.output, "slot ")) slots.push_back(line.substr(5, 2));
     const std::vector<std::string> expected = {
-        " 0", " 4", " 5", "10", "11",  // initialise, bind, open, volume set and read back
-        " 6", " 6", " 8", " 8",        // two chunks, pause and play
-        " 6", " 6", " 8", " 6",        // two chunks, step mode holds the next one back
-        " 8", " 6", " 8", " 6", " 8",  // two steps of one chunk each, play
-        " 6", " 6", " 6", " 6", " 6", " 6",                                 // the last six chunks
+        " 0", " 4", " 5", "10", "11",        // initialise, bind, open, volume set and read back
+        " 6", " 6", " 8", " 8",              // two chunks, pause and play
+        " 6", " 6", " 8", " 6",              // two chunks, step mode holds the next one back
+        " 8", " 6", " 8", " 6", " 8",        // two steps of one chunk each, play
+        " 6", " 6", " 6", " 6", " 6", " 6",  // the last six chunks
         "12", " 9", "11", "15", " 3", "17", "19", "21", "23", "14", "13",  // capture, read back
-        " 7", " 1"};                                                        // close, uninitialise
+        " 7", " 1"};                                                       // close, uninitialise
     EXPECT_EQ(expected, slots) << run.output;
 
     EXPECT_EQ(1u, LinesStartingWith(run.output, "export   CreateSinglePlayerDll()").size());
