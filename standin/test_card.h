@@ -13,8 +13,8 @@ constexpr int32_t TEST_CARD_HEIGHT = 288;
 
 struct TestCardFacts {
     int32_t channel = 0;
-    uint32_t frames = 0;           // data blocks taken since the stream was opened
-    uint64_t bytes = 0;            // bytes taken since the stream was opened
+    uint32_t frames = 0;            // data blocks taken since the stream was opened
+    uint64_t bytes = 0;             // bytes taken since the stream was opened
     std::vector<uint8_t> lastData;  // the start of the last block taken
 };
 
