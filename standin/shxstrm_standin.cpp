@@ -1,15 +1,28 @@
 // A small stand-in for the vendor library, honouring its calling contract and
-// answering as the tests script it.
+// answering as the tests script it, or in live mode as a working library would.
 
+#include "live_channels.h"
 #include "shxstrm_standin.h"
 #include "vendor/shx_strm.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
 namespace {
+
+LiveChannels LiveChannelsFromEnvironment()
+{
+    LiveChannels live;
+    uint32_t bufferBytes = 0;
+    uint32_t drainBytesPerSecond = 0;
+    if (ParseLiveSetting(std::getenv("SHXSTRM_SIMULATE"), bufferBytes, drainBytesPerSecond))
+        live.Configure(bufferBytes, drainBytesPerSecond);
+    return live;
+}
 
 struct State {
     // Room for the calls of any one test, so that recording a call does not
@@ -17,6 +30,7 @@ struct State {
     State() { journal.reserve(4096); }
     std::vector<ShxCall> journal;
     std::deque<int32_t> scripted[SHX_FUNCTION_COUNT];
+    LiveChannels live = LiveChannelsFromEnvironment();
 };
 
 State& state()
@@ -31,13 +45,26 @@ int64_t NowMicroseconds()
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int32_t NextStatus(ShxFunction function)
+std::optional<int32_t> NextScripted(ShxFunction function)
 {
     std::deque<int32_t>& queue = state().scripted[function];
-    if (queue.empty()) return 0;
+    if (queue.empty()) return std::nullopt;
     const int32_t status = queue.front();
     queue.pop_front();
     return status;
+}
+
+// A scripted status wins; otherwise live mode answers, when it is on.
+template <typename LiveAnswer>
+int32_t Answer(ShxFunction function, LiveAnswer live)
+{
+    if (const std::optional<int32_t> scripted = NextScripted(function)) return *scripted;
+    return state().live.Enabled() ? live(state().live) : 0;
+}
+
+int32_t Answer(ShxFunction function)
+{
+    return NextScripted(function).value_or(0);
 }
 
 template <typename T>
@@ -50,9 +77,9 @@ int64_t AsArgument(T value)
 }
 
 template <typename... Args>
-int32_t Record(ShxFunction function, Args... args)
+int32_t Record(ShxFunction function, int32_t status, Args... args)
 {
-    ShxCall call{function, NextStatus(function), {AsArgument(args)...}, NowMicroseconds()};
+    ShxCall call{function, status, {AsArgument(args)...}, NowMicroseconds()};
     try {
         state().journal.push_back(call);
     } catch (...) {
@@ -97,51 +124,69 @@ const char* ShxStandin_FunctionName(int32_t function)
     return function >= 0 && function < SHX_FUNCTION_COUNT ? names[function] : "?";
 }
 
+void ShxStandin_Simulate(uint32_t bufferBytes, uint32_t drainBytesPerSecond)
+{
+    state().live = LiveChannels{};
+    state().live.Configure(bufferBytes, drainBytesPerSecond);
+}
+
 int32_t PELSHX_STDCALL SHX_PlayStrm_Init(void)
 {
-    return Record(SHX_INIT);
+    return Record(SHX_INIT, Answer(SHX_INIT));
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_Uninit(void)
 {
-    return Record(SHX_UNINIT);
+    return Record(SHX_UNINIT, Answer(SHX_UNINIT));
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_OpenStream(int32_t channel, int32_t width, int32_t height, int32_t reserved1,
                                                int32_t reserved2)
 {
-    return Record(SHX_OPEN_STREAM, channel, width, height, reserved1, reserved2);
+    const int32_t status = Answer(SHX_OPEN_STREAM, [&](LiveChannels& live) {
+        live.Open(channel);
+        return 0;
+    });
+    return Record(SHX_OPEN_STREAM, status, channel, width, height, reserved1, reserved2);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_SetWnd(int32_t channel, void* window, int32_t reserved)
 {
-    return Record(SHX_SET_WND, channel, window, reserved);
+    return Record(SHX_SET_WND, Answer(SHX_SET_WND), channel, window, reserved);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_Start(int32_t channel)
 {
-    return Record(SHX_START, channel);
+    return Record(SHX_START, Answer(SHX_START), channel);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_InputData(int32_t channel, const uint8_t* buffer, uint32_t size,
                                               int32_t dataKind, int32_t reserved, int32_t mark1, int32_t mark2)
 {
-    return Record(SHX_INPUT_DATA, channel, buffer, size, dataKind, reserved, mark1, mark2);
+    const int32_t status =
+        Answer(SHX_INPUT_DATA, [&](LiveChannels& live) { return live.Input(channel, buffer, size); });
+    return Record(SHX_INPUT_DATA, status, channel, buffer, size, dataKind, reserved, mark1, mark2);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_Stop(int32_t channel)
 {
-    return Record(SHX_STOP, channel);
+    const int32_t status = Answer(SHX_STOP, [&](LiveChannels& live) {
+        live.Stop(channel);
+        return 0;
+    });
+    return Record(SHX_STOP, status, channel);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_EnableSound(int32_t channel, int32_t enable)
 {
-    return Record(SHX_ENABLE_SOUND, channel, enable);
+    return Record(SHX_ENABLE_SOUND, Answer(SHX_ENABLE_SOUND), channel, enable);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_CapImageBmp(int32_t channel, uintptr_t picture)
 {
-    return Record(SHX_CAP_IMAGE_BMP, channel, picture);
+    const int32_t status =
+        Answer(SHX_CAP_IMAGE_BMP, [&](LiveChannels& live) { return live.Capture(channel, picture); });
+    return Record(SHX_CAP_IMAGE_BMP, status, channel, picture);
 }
 
 }

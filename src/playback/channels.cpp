@@ -35,8 +35,8 @@ int32_t ShxPlayer::SetPlayPort(int32_t port, int32_t& channel)
 
 int32_t PELSHX_STDCALL ShxPlayer::Play_SetOpenMode(int32_t port, int32_t /*openMode*/)
 try {
-    static const Operation operation{texts::kSetOpenMode, "Play_SetOpenMode", 1};
-    if (const int32_t result = BeginOnPort(operation, port)) return result;
+    static constexpr Operation kOperation{texts::kSetOpenMode, "Play_SetOpenMode", 1};
+    if (const int32_t result = BeginOnPort(kOperation, port)) return result;
     if (portChannels.count(port) != 0) return PLAY_OK;
     int32_t channel = 0;
     if (SetPlayPort(port, channel) == 1) return PLAY_OK;

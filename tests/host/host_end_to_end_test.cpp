@@ -1,0 +1,296 @@
+// The host program run as a person runs it, on the real plug-in and the
+// stand-in vendor library in live mode: what it prints, what the vendor
+// library received, the picture it captured and what the plug-in logged.
+
+#include "config/paths.h"
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+constexpr uint32_t kChunkBytes = 4096;
+constexpr int kChunks = 12;
+// Step mode asked for after 4 chunks holds one input call back.
+constexpr int kInputCalls = kChunks + 1;
+
+// GBK, as the plug-in writes its logs.
+const std::string kGbkBufferOverflow = "\xbb\xba\xb3\xe5\xc7\xf8\xd2\xe7\xb3\xf6";  // 缓冲区溢出
+const std::string kGbkInputData = "\xca\xe4\xc8\xeb\xca\xfd\xbe\xdd\xc1\xf7";       // 输入数据流
+
+std::string DriveRoot()
+{
+    std::string root;
+    EXPECT_EQ(0, GetSystemDriveRoot(root));
+    return root;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+int Count(const std::string& text, const std::string& piece)
+{
+    int count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++count;
+    return count;
+}
+
+// The lines of the host's output that start with `prefix`, without line ends.
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+// A number that the summary prints after `label`.
+long long Figure(const std::string& output, const std::string& label)
+{
+    std::smatch match;
+    if (!std::regex_search(output, match, std::regex(label + " +(-?[0-9]+)"))) return -1;
+    return std::stoll(match[1]);
+}
+
+uint32_t LittleEndian(const std::string& bytes, std::size_t offset, int width)
+{
+    uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes.at(offset + i));
+    return value;
+}
+
+// A work directory on the system drive, a stream to play and the plug-in's
+// configuration; the configuration found before is put back afterwards.
+class SystemDrive {
+public:
+    SystemDrive()
+        : root(DriveRoot()), work(root + "pelshx-host-test/"), configFile(root + "tavo/cfg/TAVO.cfg"),
+          previousConfig(ReadFile(configFile))
+    {
+        CreateDirectoryTree(work + "trace/");
+        CreateDirectoryTree(root + "tavo/cfg/");
+        WriteFile(configFile, "[GLOBAL]\n[TRACE_PATH] [" + work + "trace]\n[DEBUG_LEVEL] [2]\n");
+        std::string stream(kChunks * kChunkBytes, '\0');
+        for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>(i * 7);
+        WriteFile(Stream(), stream);
+    }
+
+    ~SystemDrive()
+    {
+        if (previousConfig.empty())
+            std::remove(configFile.c_str());
+        else
+            WriteFile(configFile, previousConfig);
+    }
+
+    std::string Stream() const { return work + "stream.bin"; }
+    std::string Picture() const { return work + "picture.bmp"; }
+    std::string RuntimeLog() const { return work + "trace/PelShx_Player_Runtime.log"; }
+    std::string ErrorLog() const { return work + "trace/PelShx_Player_Error.log"; }
+
+private:
+    std::string root;
+    std::string work;
+    std::string configFile;
+    std::string previousConfig;
+};
+
+// One replay with everything the host can do, shared by the checks below.
+class HostPlaysAStream : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        drive = new SystemDrive();
+        std::remove(drive->RuntimeLog().c_str());
+        std::remove(drive->ErrorLog().c_str());
+        // A buffer of two chunks that drains one chunk in 100 ms, fed as fast
+        // as the plug-in returns: the vendor library must refuse data.
+        run = RunProgram("pelshx_host",
+                         {"--port=5", "--chunk=" + std::to_string(kChunkBytes), "--rate=0", "--pause=2:100",
+                          "--step=4:2", "--volume=30", "--capture=" + drive->Picture(), "--read-back", "--each-input",
+                          "--journal=full", drive->Stream()},
+                         {{"SHXSTRM_SIMULATE", "8192,40960"}});
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete drive;
+        drive = nullptr;
+    }
+
+    static long long Refusals() { return Figure(run.output, "vendor refusals"); }
+    static std::vector<std::string> Journal(const std::string& function)
+    {
+        return LinesStartingWith(std::regex_replace(run.output, std::regex(" +\\+[0-9.]+ ms  "), ""), function);
+    }
+
+    static SystemDrive* drive;
+    static ProgramRun run;
+};
+
+SystemDrive* HostPlaysAStream::drive = nullptr;
+ProgramRun HostPlaysAStream::run;
+
+TEST_F(HostPlaysAStream, SumsUpWhatItFedAndWhatTheVendorLibraryRefused)
+{
+    ASSERT_EQ(0, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("chunks fed          12 of 12, 49152 of 49152 bytes")) << run.output;
+    EXPECT_EQ(kInputCalls, Figure(run.output, "Play_InputData"));
+    EXPECT_NE(std::string::npos, run.output.find("1 held back in step mode"));
+    EXPECT_NE(std::string::npos, run.output.find("vendor took         12 chunks, never took 0"));
+    EXPECT_GT(Refusals(), 0) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("(-2 x" + std::to_string(Refusals()) + ")"));
+    EXPECT_EQ(Refusals(), Figure(run.output, "retry pauses"));
+    EXPECT_EQ(1, Figure(run.output, "host pauses"));
+    EXPECT_NE(std::string::npos, run.output.find("steps               2 granted of 2 asked for"));
+    EXPECT_EQ(0, Figure(run.output, "unexpected results"));
+}
+
+TEST_F(HostPlaysAStream, ReportsEveryCallInTheOrderAHostMakesThem)
+{
+    std::vector<std::string> slots;
+    for (const std::string& line : LinesStartingWith(run.output, "slot ")) slots.push_back(line.substr(5, 2));
+    const std::vector<std::string> expected = {
+        " 0", " 4", " 5", "10", "11",        // initialise, bind, open, volume set and read back
+        " 6", " 6", " 8", " 8",              // two chunks, pause and play
+        " 6", " 6", " 8", " 6",              // two chunks, step mode holds the next one back
+        " 8", " 6", " 8", " 6", " 8",        // two steps of one chunk each, play
+        " 6", " 6", " 6", " 6", " 6", " 6",  // the last six chunks
+        "12", " 9", "11", "15", " 3", "17", "19", "21", "23", "14", "13",  // capture, read back
+        " 7", " 1"};                                                       // close, uninitialise
+    EXPECT_EQ(expected, slots) << run.output;
+
+    EXPECT_EQ(1u, LinesStartingWith(run.output, "export   CreateSinglePlayerDll()").size());
+    EXPECT_EQ(1u, LinesStartingWith(run.output, "export   ReleaseSinglePlayerDll(").size());
+    const std::vector<std::string> inputs = LinesStartingWith(run.output, "slot  6  Play_InputData(port 5, chunk ");
+    EXPECT_EQ(kInputCalls, static_cast<int>(inputs.size()));
+    int passed = 0;
+    for (const std::string& input : inputs) passed += Count(input, " ms  0 PLAY_OK");
+    EXPECT_EQ(kChunks, passed);
+    EXPECT_EQ(1, Count(run.output, "12 PLAY_ERR_BUFFER, held back"));
+    EXPECT_EQ(2, Count(run.output, "0 PLAY_OK, volume 30"));  // right after setting it, and in the read-back
+    EXPECT_EQ(1, Count(run.output, "0 PLAY_OK, 352 x 288"));
+    EXPECT_EQ(1, Count(run.output, "0 PLAY_OK, video parameters 0, 50, 50, 50, 50, 0"));
+    EXPECT_EQ(1, Count(run.output, "0 PLAY_OK, state 1"));
+}
+
+TEST_F(HostPlaysAStream, PrintsWhatTheVendorLibraryReceived)
+{
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_Init() -> 0"}, Journal("SHX_PlayStrm_Init"));
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_OpenStream(0, 352, 288, 0, 0) -> 0"},
+              Journal("SHX_PlayStrm_OpenStream"));
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_Start(0) -> 0"}, Journal("SHX_PlayStrm_Start"));
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_EnableSound(0, 1) -> 0"}, Journal("SHX_PlayStrm_EnableSound"));
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_Stop(0) -> 0"}, Journal("SHX_PlayStrm_Stop"));
+    EXPECT_EQ(std::vector<std::string>{"SHX_PlayStrm_Uninit() -> 0"}, Journal("SHX_PlayStrm_Uninit"));
+    ASSERT_EQ(1u, Journal("SHX_PlayStrm_CapImageBmp(0, ").size());
+    // Bound at open, then again before every fifth chunk that reaches the vendor library.
+    EXPECT_EQ(1 + kChunks / 5, static_cast<int>(Journal("SHX_PlayStrm_SetWnd(0, 0x00000000, 0) -> 0").size()));
+
+    const std::vector<std::string> inputs = Journal("SHX_PlayStrm_InputData(0, ");
+    EXPECT_EQ(kChunks + Refusals(), static_cast<long long>(inputs.size()));
+    int taken = 0;
+    for (const std::string& input : inputs) {
+        EXPECT_NE(std::string::npos, input.find(", 4096, 0, 0, -1, -1) -> ")) << input;
+        taken += Count(input, "-> 0");
+    }
+    EXPECT_EQ(kChunks, taken);
+}
+
+TEST_F(HostPlaysAStream, CapturesA352By288BmpFile)
+{
+    const std::string bmp = ReadFile(drive->Picture());
+    ASSERT_EQ(54u + 352u * 288u * 3u, bmp.size());
+    EXPECT_EQ("BM", bmp.substr(0, 2));
+    EXPECT_EQ(bmp.size(), LittleEndian(bmp, 2, 4));
+    EXPECT_EQ(352u, LittleEndian(bmp, 18, 4));
+    EXPECT_EQ(288u, LittleEndian(bmp, 22, 4));
+    EXPECT_EQ(24u, LittleEndian(bmp, 28, 2));
+    EXPECT_NE(std::string::npos, run.output.find("picture file " + drive->Picture() + ", 304182 bytes"));
+}
+
+TEST_F(HostPlaysAStream, LogsEveryInputCallAndEveryRefusal)
+{
+    const std::string runtime = ReadFile(drive->RuntimeLog());
+    EXPECT_EQ(kInputCalls, Count(runtime, kGbkInputData + ":[Play_InputData]"));
+    for (const char* once : {"[Play_SetOpenMode]", "[Play_OpenStream]", "[Play_GetPicture]", "[Play_CloseStream]"})
+        EXPECT_EQ(1, Count(runtime, once)) << once;
+
+    const std::string errors = ReadFile(drive->ErrorLog());
+    EXPECT_EQ(Refusals(), Count(errors, "ErrCode:["));
+    EXPECT_EQ(Refusals(), Count(errors, "ErrCode:[-2]"));
+    EXPECT_EQ(Refusals(), Count(errors, "ErrString:[" + kGbkBufferOverflow));
+    EXPECT_EQ(Refusals(), Count(errors, "SHX_PlayStrm_InputData()]"));
+}
+
+// What a person gets for a mistake: a message that names it and an exit status.
+class HostProgramErrors : public ::testing::Test {
+protected:
+    SystemDrive drive;
+};
+
+TEST_F(HostProgramErrors, MissingPluginOrExportExitsWith3)
+{
+    ProgramRun run = RunProgram("pelshx_host", {"--plugin=no-such-plugin", drive.Stream()});
+    EXPECT_EQ(3, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("cannot use the plug-in \"no-such-plugin\"")) << run.output;
+
+    run = RunProgram("pelshx_host", {"--plugin=./" VENDOR_LIBRARY_FILE, drive.Stream()});
+    EXPECT_EQ(3, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("has no export CreateSinglePlayerDll")) << run.output;
+}
+
+TEST_F(HostProgramErrors, MissingStreamFileExitsWith4)
+{
+    const ProgramRun run = RunProgram("pelshx_host", {drive.Stream() + ".missing"});
+    EXPECT_EQ(4, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("cannot read the stream file \"" + drive.Stream() + ".missing\""))
+        << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("CreateSinglePlayerDll"));
+}
+
+TEST_F(HostProgramErrors, BadCommandLinesExitWith2)
+{
+    const std::vector<std::vector<std::string>> mistakes = {
+        {},
+        {"--bogus", drive.Stream()},
+        {"--chunk=0", drive.Stream()},
+        {"--port=five", drive.Stream()},
+        {"--pause=3", drive.Stream()},
+        {"--journal=some", drive.Stream()},
+        {"--read-back=1", drive.Stream()},
+        {drive.Stream(), drive.Stream()},
+        {drive.Stream(), "--capture"},
+    };
+    for (const std::vector<std::string>& arguments : mistakes) {
+        const ProgramRun run = RunProgram("pelshx_host", arguments);
+        EXPECT_EQ(2, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("--help")) << run.output;
+    }
+}
+
+TEST_F(HostProgramErrors, HelpExitsWith0)
+{
+    const ProgramRun run = RunProgram("pelshx_host", {"--help"});
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("Usage: pelshx_host")) << run.output;
+}
+
+}  // namespace

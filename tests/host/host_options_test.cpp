@@ -1,0 +1,116 @@
+#include "host_options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    ParseOutcome outcome;
+    HostOptions options;
+    std::string error;
+};
+
+Parsed Parse(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "pelshx_host");
+    Parsed parsed{ParseOutcome::Error, {}, {}};
+    parsed.outcome =
+        ParseHostOptions(static_cast<int>(arguments.size()), arguments.data(), parsed.options, parsed.error);
+    return parsed;
+}
+
+TEST(HostOptions, DefaultsNeedOnlyTheStreamFile)
+{
+    const Parsed parsed = Parse({"stream.bin"});
+    ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
+    EXPECT_EQ("stream.bin", parsed.options.streamFile);
+    EXPECT_EQ(0, parsed.options.port);
+    EXPECT_EQ(4096u, parsed.options.chunkBytes);
+    EXPECT_EQ(25u, parsed.options.chunksPerSecond);
+    EXPECT_TRUE(parsed.options.window);
+    EXPECT_FALSE(parsed.options.pause || parsed.options.step || parsed.options.volume);
+    EXPECT_EQ(JournalMode::Runs, parsed.options.journal);
+}
+
+TEST(HostOptions, TakesValuesAttachedOrAsTheNextArgument)
+{
+    const Parsed parsed = Parse({"--port=5", "--chunk", "100", "stream.bin", "--capture", "p.bmp", "--volume=-3"});
+    ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
+    EXPECT_EQ(5, parsed.options.port);
+    EXPECT_EQ(100u, parsed.options.chunkBytes);
+    EXPECT_EQ("p.bmp", parsed.options.capturePath);
+    EXPECT_EQ(-3, parsed.options.volume.value_or(0));
+    EXPECT_EQ("stream.bin", parsed.options.streamFile);
+}
+
+TEST(HostOptions, ALaterOptionWinsOverAnEarlierOne)
+{
+    const Parsed parsed = Parse({"--rate=50", "--port=5", "stream.bin", "--rate=0", "--port=7"});
+    ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
+    EXPECT_EQ(0u, parsed.options.chunksPerSecond);
+    EXPECT_EQ(7, parsed.options.port);
+}
+
+TEST(HostOptions, ReadsPauseStepFlagsDataTypeAndJournal)
+{
+    const Parsed parsed = Parse({"--pause=3:250", "--step", "0:4", "--no-window", "--read-back", "--each-input",
+                                 "--data-type=A", "--journal=full", "stream.bin"});
+    ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
+    ASSERT_TRUE(parsed.options.pause && parsed.options.step);
+    EXPECT_EQ(3u, parsed.options.pause->afterChunks);
+    EXPECT_EQ(250u, parsed.options.pause->milliseconds);
+    EXPECT_EQ(0u, parsed.options.step->afterChunks);
+    EXPECT_EQ(4u, parsed.options.step->steps);
+    EXPECT_FALSE(parsed.options.window);
+    EXPECT_TRUE(parsed.options.readBack);
+    EXPECT_TRUE(parsed.options.eachInput);
+    EXPECT_EQ('A', parsed.options.dataType);
+    EXPECT_EQ(JournalMode::Full, parsed.options.journal);
+}
+
+TEST(HostOptions, DoubleDashEndsTheOptions)
+{
+    const Parsed parsed = Parse({"--port=2", "--", "--odd-name.bin"});
+    ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
+    EXPECT_EQ("--odd-name.bin", parsed.options.streamFile);
+}
+
+TEST(HostOptions, HelpNeedsNoStreamFileAndEndsTheParsing)
+{
+    EXPECT_EQ(ParseOutcome::Help, Parse({"--help"}).outcome);
+    EXPECT_EQ(ParseOutcome::Help, Parse({"--port=5", "-h", "--bogus"}).outcome);
+    // Like other command-line tools, a mistake before it is reported first.
+    EXPECT_EQ(ParseOutcome::Error, Parse({"--bogus", "--help"}).outcome);
+}
+
+TEST(HostOptions, RejectsMistakesAndNamesThem)
+{
+    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+        {{"--port=5x", "s.bin"}, "--port"},
+        {{"--port=2147483648", "s.bin"}, "--port"},
+        {{"--chunk=0", "s.bin"}, "--chunk"},
+        {{"--chunk=16777217", "s.bin"}, "--chunk"},
+        {{"--rate=-1", "s.bin"}, "--rate"},
+        {{"--pause=3", "s.bin"}, "--pause"},
+        {{"--pause=3:0", "s.bin"}, "--pause"},
+        {{"--step=x:2", "s.bin"}, "--step"},
+        {{"--data-type=AB", "s.bin"}, "--data-type"},
+        {{"--journal=some", "s.bin"}, "--journal"},
+        {{"--no-window=1", "s.bin"}, "--no-window"},
+        {{"s.bin", "--volume"}, "--volume"},
+        {{"--plugin=", "s.bin"}, "--plugin"},
+        {{"--bogus", "s.bin"}, "--bogus"},
+        {{"-x", "s.bin"}, "-x"},
+        {{}, "no stream file"},
+        {{"a.bin", "b.bin"}, "b.bin"},
+    };
+    for (const auto& [arguments, named] : mistakes) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named;
+        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
+    }
+}
+
+}  // namespace

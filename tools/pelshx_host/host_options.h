@@ -1,0 +1,44 @@
+#pragma once
+
+// The host program's command line.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct PauseRequest {
+    uint64_t afterChunks = 0;
+    unsigned milliseconds = 0;
+};
+
+struct StepRequest {
+    uint64_t afterChunks = 0;
+    unsigned steps = 0;
+};
+
+enum class JournalMode { Runs, Full, Off };
+
+struct HostOptions {
+    std::string streamFile;
+    std::string pluginPath;  // empty: the default plug-in beside the program
+    int32_t port = 0;
+    int32_t openMode = 0;
+    uint32_t chunkBytes = 4096;
+    uint32_t chunksPerSecond = 25;  // 0: as fast as the plug-in takes them
+    int32_t dataType = 0;
+    bool window = true;
+    std::optional<PauseRequest> pause;
+    std::optional<StepRequest> step;
+    std::optional<int32_t> volume;
+    std::string capturePath;  // empty: no capture
+    bool readBack = false;
+    bool eachInput = false;
+    JournalMode journal = JournalMode::Runs;
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// On Error, error says what is wrong with the command line.
+ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
+
+std::string HostUsage(const std::string& program);

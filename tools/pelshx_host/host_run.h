@@ -1,0 +1,86 @@
+#pragma once
+
+// One run of the host program: a stream played through the plug-in on one
+// port, from CreateSinglePlayerDll to ReleaseSinglePlayerDll, reported call by
+// call and summed up at the end.
+
+#include "call_report.h"
+#include "host_options.h"
+#include "player_library.h"
+#include "stream_file.h"
+#include "vendor_journal.h"
+
+#include <memory>
+#include <ostream>
+#include <vector>
+
+enum HostExit {
+    HOST_EXIT_OK = 0,
+    HOST_EXIT_UNEXPECTED_RESULT = 1,
+    HOST_EXIT_BAD_COMMAND_LINE = 2,
+    HOST_EXIT_NO_PLUGIN = 3,
+    HOST_EXIT_NO_STREAM = 4,
+};
+
+// The figures of the closing summary, each counted as it happened.
+struct RunTally {
+    uint64_t chunks = 0;  // read from the stream
+    uint64_t chunksFed = 0;
+    uint64_t bytesFed = 0;
+    uint64_t inputCalls = 0;
+    uint64_t heldBack = 0;  // refused in step mode, as asked for
+    double inputSeconds = 0;
+    uint64_t chunksTaken = 0;  // by the vendor library, from its journal
+    uint64_t chunksNeverTaken = 0;
+    std::map<int32_t, uint64_t> refusals;  // vendor status, how many
+    uint64_t retryPauses = 0;
+    double retryPauseSeconds = 0;
+    uint64_t hostPauses = 0;
+    double hostPauseSeconds = 0;
+    uint64_t steps = 0;      // granted
+    long pictureBytes = -1;  // -1: no picture file
+};
+
+class HostRun {
+public:
+    HostRun(const HostOptions& chosen, std::ostream& output, std::ostream& errors);
+    HostExit Execute();
+
+private:
+    void PrintHeader(const std::string& pluginPath) const;
+    void Play();
+    bool CreatePlayer();
+    bool OpenPort();
+    void FeedStream();
+    bool BeforeChunk(const std::vector<uint8_t>& chunk);
+    void WaitForTurn(const Stopwatch& feeding) const;
+    bool FeedChunk(const std::vector<uint8_t>& chunk, int32_t expected);
+    void CountInput(const TimedResult& outcome, const InputOutcome& vendor, std::size_t size);
+    bool WorthListing(const TimedResult& outcome, const InputOutcome& vendor, int32_t expected);
+    bool SetPlayState(int32_t state, const std::string& meaning);
+    void HoldForPause();
+    bool EnterStepMode(const std::vector<uint8_t>& chunk);
+    void SetVolume();
+    void CapturePicture();
+    void ReadBackSettings();
+    void ShowProgress(bool force);
+    void PrintSummary() const;
+    void PrintVendorSummary() const;
+
+    std::string Port() const { return "port " + std::to_string(options.port); }
+
+    const HostOptions& options;
+    std::ostream& out;
+    std::ostream& err;
+    CallReport report;
+    StreamFile stream;
+    PlayerLibrary library;
+    std::unique_ptr<VendorJournal> journal;
+    IPlayer* player = nullptr;
+    void* window = nullptr;
+    uint64_t stepsLeft = 0;
+    bool quietInputNoted = false;
+    RunTally tally;
+    Stopwatch wallClock;
+    double lastProgress = 0;
+};
