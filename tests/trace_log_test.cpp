@@ -16,10 +16,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,6 +23,7 @@ using test_files::CurrentDirectory;
 using test_files::Escaped;
 using test_files::ReadBytes;
 using test_files::ScratchDir;
+using test_files::SystemDriveRoot;
 using test_files::TextModeBytes;
 using test_files::WriteBytes;
 
@@ -131,22 +128,6 @@ void PreFill(const fs::path& file, std::uintmax_t size)
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.seekp(static_cast<std::streamoff>(size - 1));
     out.put('#');
-}
-
-// --- where the default logs live ------------------------------------------------
-
-std::string SystemDriveRoot()
-{
-#ifdef _WIN32
-    char systemDirectory[MAX_PATH] = {};
-    if (GetSystemDirectoryA(systemDirectory, sizeof systemDirectory) == 0) return "c:/";
-    return std::string(systemDirectory, 2) + "/";
-#else
-    const char* root = std::getenv("PELSHX_SYSTEM_ROOT");
-    std::string directory = (root != nullptr && *root != '\0') ? root : "/";
-    if (directory.back() != '/') directory += '/';
-    return directory;
-#endif
 }
 
 class TraceLogTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 // File and directory helpers shared by the unit tests.
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,9 +11,30 @@
 #include <system_error>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace test_files {
 
 namespace fs = std::filesystem;
+
+// The system drive root the plug-in sees, found without the plug-in's help:
+// the drive of the system directory on Windows, natively the directory that
+// the test's environment names, with a trailing slash.
+inline std::string SystemDriveRoot()
+{
+#ifdef _WIN32
+    char systemDirectory[MAX_PATH] = {};
+    if (GetSystemDirectoryA(systemDirectory, sizeof systemDirectory) == 0) return "c:/";
+    return std::string(systemDirectory, 2) + "/";
+#else
+    const char* root = std::getenv("PELSHX_SYSTEM_ROOT");
+    std::string directory = (root != nullptr && *root != '\0') ? root : "/";
+    if (directory.back() != '/') directory += '/';
+    return directory;
+#endif
+}
 
 inline std::string ReadBytes(const fs::path& file)
 {

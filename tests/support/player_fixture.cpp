@@ -4,16 +4,6 @@
 #include <filesystem>
 #include <regex>
 
-std::string SystemDriveRoot()
-{
-#ifdef _WIN32
-    return "C:/";
-#else
-    const char* root = std::getenv("PELSHX_SYSTEM_ROOT");
-    return root != nullptr ? std::string(root) + "/" : "/";
-#endif
-}
-
 std::string ConfigFilePath()
 {
     return SystemDriveRoot() + "tavo/cfg/TAVO.cfg";

@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-// The system drive root the plug-in sees: C:/ under Windows, natively the
-// directory that the test's environment names.
-std::string SystemDriveRoot();
+using test_files::SystemDriveRoot;
 std::string ConfigFilePath();
 using test_files::ReadText;
 using test_files::Remove;
