@@ -1,19 +1,25 @@
-// Runs a fuzz target on pseudo-random inputs from a fixed seed, so that the
-// ordinary builds exercise it as a test without a fuzzing engine.
+// Runs a fuzz target without a fuzzing engine, so that the ordinary builds
+// exercise it as a test: either on pseudo-random inputs from a fixed seed, or
+// on every file of a corpus folder (the inputs kept from earlier fuzzing).
 // Usage: <program> [inputs] [seed]
+//        <program> --corpus FOLDER
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-int main(int argc, char** argv)
+namespace {
+
+int RunRandomInputs(long inputs, unsigned seed)
 {
-    const long inputs = argc > 1 ? std::atol(argv[1]) : 2000;
-    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1;
     std::mt19937 random(seed);
     std::vector<uint8_t> input;
     for (long i = 0; i < inputs; ++i) {
@@ -23,4 +29,34 @@ int main(int argc, char** argv)
     }
     std::printf("%ld inputs, seed %u: no fault\n", inputs, seed);
     return 0;
+}
+
+// An empty or missing corpus fails: a replay of nothing would pass unnoticed.
+int ReplayCorpus(const char* folder)
+{
+    std::error_code error;
+    long files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> input{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        LLVMFuzzerTestOneInput(input.data(), input.size());
+        ++files;
+    }
+    if (files == 0) {
+        std::fprintf(stderr, "no corpus inputs in %s\n", folder);
+        return 1;
+    }
+    std::printf("%ld corpus inputs from %s: no fault\n", files, folder);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 2 && std::strcmp(argv[1], "--corpus") == 0) return ReplayCorpus(argv[2]);
+    const long inputs = argc > 1 ? std::atol(argv[1]) : 2000;
+    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1;
+    return RunRandomInputs(inputs, seed);
 }

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
 # CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine and
-# GoogleTest's sources.
+# GoogleTest's sources, and the static analysers clang-tidy and cppcheck.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-          binutils-mingw-w64-i686 wine wine32 libc-bin)
+          binutils-mingw-w64-i686 wine wine32 libc-bin clang-tidy cppcheck)
 
 missing=()
 for package in "${packages[@]}"; do

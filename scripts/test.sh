@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both builds (the 32-bit Windows DLL and the
-# native sanitizer build) and runs every test on each.
+# native sanitizer build), runs every test on each, then the static analysis.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +14,6 @@ for preset in native win32; do
     echo "=== $preset: tests"
     ctest --preset "$preset" || status=1
 done
+echo "=== static analysis"
+scripts/lint.sh || status=1
 exit $status

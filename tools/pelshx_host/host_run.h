@@ -63,7 +63,7 @@ private:
     void SetVolume();
     void CapturePicture();
     void ReadBackSettings();
-    void ShowProgress(bool force);
+    void ShowProgress(bool closing);
     void PrintSummary() const;
     void PrintVendorSummary() const;
 
