@@ -41,6 +41,6 @@ for target in player config_reader; do
     "$program" -merge=1 -max_len=1024 "$merged" "$corpus" "$found" > "$target-merge.log" 2>&1
     rm -f "$corpus"/*
     cp "$merged"/* "$corpus"/
-    echo "${target}: corpus now $(ls "$corpus" | wc -l) inputs, $(du -sk "$corpus" | cut -f1) KiB"
+    echo "${target}: corpus now $(ls "$corpus" | wc -l) inputs, $(cat "$corpus"/* | wc -c) bytes"
 done
 exit $status
