@@ -61,6 +61,11 @@ build_and_test() {
     return 0
 }
 
+# The tests ctest reported failed, from the log of the last run.
+failed_tests() {
+    sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" | sort -u | paste -sd, -
+}
+
 scripts/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPELSHX_SANITIZE=ON >/dev/null
 echo "=== unmutated sources: build and test"
@@ -69,7 +74,7 @@ if ! build_and_test; then
     exit 1
 fi
 
-killed=0 survived=0 broken=0
+killed=0 survived=0 broken=0 unexplained=0
 survivors=()
 for number in "${selected[@]}"; do
     index=$((number - 1))
@@ -99,8 +104,9 @@ for number in "${selected[@]}"; do
 
     case $outcome in
     0) echo "SURVIVED  $label${notes[$index]:+  (note: ${notes[$index]})}"
-       survived=$((survived + 1)); survivors+=("$number") ;;
-    1) echo "killed    $label"; killed=$((killed + 1)) ;;
+       survived=$((survived + 1)); survivors+=("$number")
+       [ -n "${notes[$index]}" ] || unexplained=$((unexplained + 1)) ;;
+    1) echo "killed    $label  (by $(failed_tests))"; killed=$((killed + 1)) ;;
     *) echo "ERROR     $label: does not build"; broken=$((broken + 1)) ;;
     esac
 done
@@ -110,5 +116,6 @@ cmake --build "$build" -j 2 >"$log" 2>&1 || true
 
 total=$((killed + survived))
 rate=$(( total > 0 ? killed * 100 / total : 0 ))
-echo "killed $killed of $total mutants (${rate}%); survivors: ${survivors[*]:-none}; entries in error: $broken"
+echo "killed $killed of $total mutants (${rate}%); survivors: ${survivors[*]:-none}" \
+     "($unexplained without a note); entries in error: $broken"
 [ $broken -eq 0 ]
