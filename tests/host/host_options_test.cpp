@@ -113,4 +113,57 @@ TEST(HostOptions, RejectsMistakesAndNamesThem)
     }
 }
 
+TEST(HostOptions, AnOptionNeedingAValueRefusesAFollowingOptionAsIt)
+{
+    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+        {{"--capture", "--read-back", "rec.bin"}, "--capture"},
+        {{"--plugin", "--rate=0", "f"}, "--plugin"},
+        {{"--journal", "-h", "f"}, "--journal"},
+        {{"--plugin=", "--rate=0", "f"}, "--plugin"},
+    };
+    for (const auto& [arguments, named] : mistakes) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named << " took " << parsed.options.capturePath
+                                                       << parsed.options.pluginPath;
+        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
+    }
+}
+
+TEST(HostOptions, RangeErrorsSayTheRange)
+{
+    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+        {{"--chunk=0", "s.bin"}, "16777216"},
+        {{"--rate=100001", "s.bin"}, "100000"},
+        {{"--port=2147483648", "s.bin"}, "2147483647"},
+        {{"--pause=3:0", "s.bin"}, "3600000"},
+        {{"--step=1:3600001", "s.bin"}, "3600000"},
+    };
+    for (const auto& [arguments, range] : mistakes) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << range;
+        EXPECT_NE(std::string::npos, parsed.error.find(range)) << parsed.error;
+    }
+}
+
+TEST(HostOptions, HelpVersionAndCheckNeedNoStreamFile)
+{
+    EXPECT_EQ(ParseOutcome::Help, Parse({"/?"}).outcome);
+    EXPECT_EQ(ParseOutcome::Help, Parse({"-h"}).outcome);
+    EXPECT_EQ(ParseOutcome::Version, Parse({"--version"}).outcome);
+    const Parsed check = Parse({"--check", "--plugin=p.dll"});
+    ASSERT_EQ(ParseOutcome::Check, check.outcome) << check.error;
+    EXPECT_EQ("p.dll", check.options.pluginPath);
+}
+
+TEST(HostOptions, PauseAndStepMayBeGivenOnce)
+{
+    for (const char* option : {"--pause", "--step"}) {
+        const std::string first = std::string(option) + "=1:10";
+        const std::string second = std::string(option) + "=5:10";
+        const Parsed parsed = Parse({first.c_str(), second.c_str(), "s.bin"});
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << option;
+        EXPECT_NE(std::string::npos, parsed.error.find(option)) << parsed.error;
+    }
+}
+
 }  // namespace
