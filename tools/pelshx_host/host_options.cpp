@@ -112,11 +112,16 @@ void AddReportOptions(CLI::App& app, HostOptions& options)
                  "list every Play_InputData call (default: the first, the last, those in step mode, and any that "
                  "failed, were slow or that the vendor library refused at first)")
         ->disable_flag_override();
-    const std::map<std::string, JournalMode> journalModes = {
-        {"runs", JournalMode::Runs}, {"full", JournalMode::Full}, {"off", JournalMode::Off}};
-    app.add_option("--journal", options.journal, "vendor journal: runs (repeats folded, default), full, or off")
+    app.add_option_function<std::string>(
+           "--journal",
+           [&options](const std::string& mode) {
+               const std::map<std::string, JournalMode> modes = {
+                   {"runs", JournalMode::Runs}, {"full", JournalMode::Full}, {"off", JournalMode::Off}};
+               options.journal = modes.at(mode);
+           },
+           "vendor journal: runs (repeats folded, default), full, or off")
         ->type_name("MODE")
-        ->transform(CLI::CheckedTransformer(journalModes));
+        ->check(CLI::IsMember({"runs", "full", "off"}));
 }
 
 // The whole command line; `version` is set by --version.
