@@ -21,6 +21,18 @@ Parsed Parse(std::vector<const char*> arguments)
     return parsed;
 }
 
+using Mistakes = std::vector<std::pair<std::vector<const char*>, std::string>>;
+
+// Each command line is refused with a message holding the text paired with it.
+void ExpectRefusedNaming(const Mistakes& mistakes)
+{
+    for (const auto& [arguments, named] : mistakes) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named;
+        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
+    }
+}
+
 TEST(HostOptions, DefaultsNeedOnlyTheStreamFile)
 {
     const Parsed parsed = Parse({"stream.bin"});
@@ -87,7 +99,7 @@ TEST(HostOptions, HelpNeedsNoStreamFileAndEndsTheParsing)
 
 TEST(HostOptions, RejectsMistakesAndNamesThem)
 {
-    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+    const Mistakes mistakes = {
         {{"--port=5x", "s.bin"}, "--port"},
         {{"--port=2147483648", "s.bin"}, "--port"},
         {{"--chunk=0", "s.bin"}, "--chunk"},
@@ -106,43 +118,30 @@ TEST(HostOptions, RejectsMistakesAndNamesThem)
         {{}, "no stream file"},
         {{"a.bin", "b.bin"}, "b.bin"},
     };
-    for (const auto& [arguments, named] : mistakes) {
-        const Parsed parsed = Parse(arguments);
-        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named;
-        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
-    }
+    ExpectRefusedNaming(mistakes);
 }
 
 TEST(HostOptions, AnOptionNeedingAValueRefusesAFollowingOptionAsIt)
 {
-    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+    const Mistakes mistakes = {
         {{"--capture", "--read-back", "rec.bin"}, "--capture"},
         {{"--plugin", "--rate=0", "f"}, "--plugin"},
         {{"--journal", "-h", "f"}, "--journal"},
         {{"--plugin=", "--rate=0", "f"}, "--plugin"},
     };
-    for (const auto& [arguments, named] : mistakes) {
-        const Parsed parsed = Parse(arguments);
-        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named << " took " << parsed.options.capturePath
-                                                       << parsed.options.pluginPath;
-        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
-    }
+    ExpectRefusedNaming(mistakes);
 }
 
 TEST(HostOptions, RangeErrorsSayTheRange)
 {
-    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+    const Mistakes mistakes = {
         {{"--chunk=0", "s.bin"}, "16777216"},
         {{"--rate=100001", "s.bin"}, "100000"},
         {{"--port=2147483648", "s.bin"}, "2147483647"},
         {{"--pause=3:0", "s.bin"}, "3600000"},
         {{"--step=1:3600001", "s.bin"}, "3600000"},
     };
-    for (const auto& [arguments, range] : mistakes) {
-        const Parsed parsed = Parse(arguments);
-        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << range;
-        EXPECT_NE(std::string::npos, parsed.error.find(range)) << parsed.error;
-    }
+    ExpectRefusedNaming(mistakes);
 }
 
 TEST(HostOptions, HelpVersionAndCheckNeedNoStreamFile)
@@ -157,13 +156,8 @@ TEST(HostOptions, HelpVersionAndCheckNeedNoStreamFile)
 
 TEST(HostOptions, PauseAndStepMayBeGivenOnce)
 {
-    for (const char* option : {"--pause", "--step"}) {
-        const std::string first = std::string(option) + "=1:10";
-        const std::string second = std::string(option) + "=5:10";
-        const Parsed parsed = Parse({first.c_str(), second.c_str(), "s.bin"});
-        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << option;
-        EXPECT_NE(std::string::npos, parsed.error.find(option)) << parsed.error;
-    }
+    ExpectRefusedNaming({{{"--pause=1:10", "--pause=5:10", "s.bin"}, "--pause"},
+                         {{"--step=1:10", "--step=5:10", "s.bin"}, "--step"}});
 }
 
 }  // namespace
