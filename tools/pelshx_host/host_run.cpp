@@ -92,10 +92,15 @@ HostExit HostRun::Execute(const std::string& pluginPath)
     return report.Unexpected() == 0 ? HOST_EXIT_OK : HOST_EXIT_UNEXPECTED_RESULT;
 }
 
+uint64_t HostRun::ChunkCount() const
+{
+    return (stream.Size() + options.chunkBytes - 1) / options.chunkBytes;
+}
+
 // A pause or step mode asked for at or past the last chunk would never come.
 bool HostRun::RequestsWithinStream() const
 {
-    const uint64_t chunks = (stream.Size() + options.chunkBytes - 1) / options.chunkBytes;
+    const uint64_t chunks = ChunkCount();
     const auto check = [&](const char* option, uint64_t at) {
         if (at < chunks) return true;
         err << "pelshx_host: " << option << " asks for chunk " << at << ", but the stream has " << chunks
@@ -175,7 +180,9 @@ void HostRun::FeedStream()
 {
     std::vector<uint8_t> chunk;
     const Stopwatch feeding;
-    for (; !(interrupted = host_platform::Interrupted()) && stream.Next(options.chunkBytes, chunk); ++tally.chunks) {
+    for (; stream.Next(options.chunkBytes, chunk); ++tally.chunks) {
+        // Ctrl-C: the chunk just read is not fed, and the run winds down.
+        if ((interrupted = host_platform::Interrupted())) break;
         if (BeforeChunk(chunk)) continue;
         WaitForTurn(feeding);
         const bool stepping = stepsLeft > 0;
@@ -379,7 +386,7 @@ void HostRun::ShowProgress(bool closing)
 std::string HostRun::EstimatedTimeLeft(bool closing) const
 {
     if (closing || options.chunksPerSecond == 0) return "";
-    const uint64_t chunks = (stream.Size() + options.chunkBytes - 1) / options.chunkBytes;
+    const uint64_t chunks = ChunkCount();
     const double seconds = static_cast<double>(chunks - std::min(chunks, tally.chunks)) / options.chunksPerSecond;
     char text[48];
     std::snprintf(text, sizeof text, ", about %.0f s left", seconds);

@@ -50,6 +50,7 @@ public:
     HostExit Execute(const std::string& pluginPath);
 
 private:
+    uint64_t ChunkCount() const;
     bool RequestsWithinStream() const;
     void PrintHeader(const std::string& pluginPath) const;
     void Play();
