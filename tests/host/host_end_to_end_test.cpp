@@ -356,6 +356,9 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
         {"[GLOBAL]\nTRACE_PATH=" + drive.TraceDirectory() + "\n", "line 2 is written \"TRACE_PATH="},
         {"[GLOBAL]\n" + trace + "[DEBUG_LEVEL] [two]\n", "DEBUG_LEVEL [two] (line 3) is not a number"},
         {"[GLOBAL]\n" + trace + "; [DEBUG_LEVEL] [2]\n", "line 3 starts with ';'"},
+        {"[DEBUG_LEVEL] [2]\n[GLOBAL]\n" + trace, "line 1 sets it before [GLOBAL]"},
+        {"[GLOBAL]\n" + trace + "[TRACE_PATH] [elsewhere]\n", "set again on line 3; only the first, on line 2"},
+        {std::string("\xFF\xFE[\0G\0", 6), "saved as UTF-16"},
     };
     for (const auto& [configuration, cause] : configurations) {
         drive.WriteConfig(configuration);
@@ -364,6 +367,14 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
         EXPECT_EQ(1u, LinesStartingWith(run.output, "verdict: ").size()) << run.output;
         EXPECT_NE(std::string::npos, run.output.find(cause)) << cause << "\n" << run.output;
     }
+}
+
+TEST_F(InstallationCheck, NamesAMissingPlugin)
+{
+    const ProgramRun run = RunProgram("pelshx_host", {"--check", "--plugin=no-such-plugin"});
+    EXPECT_EQ(5, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("PROBLEM  plug-in: cannot use \"no-such-plugin\": the plug-in is not there"))
+        << run.output;
 }
 
 // The plug-in copied without the vendor library into a directory of its own,
