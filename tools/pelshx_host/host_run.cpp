@@ -389,7 +389,7 @@ std::string HostRun::EstimatedTimeLeft(bool closing) const
     const uint64_t chunks = ChunkCount();
     const double seconds = static_cast<double>(chunks - std::min(chunks, tally.chunks)) / options.chunksPerSecond;
     char text[48];
-    std::snprintf(text, sizeof text, ", about %.0f s left", seconds);
+    std::snprintf(text, sizeof text, ", about %.1f s left", seconds);
     return text;
 }
 
