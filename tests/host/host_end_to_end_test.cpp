@@ -373,7 +373,8 @@ TEST_F(InstallationCheck, NamesAMissingPlugin)
 {
     const ProgramRun run = RunProgram("pelshx_host", {"--check", "--plugin=no-such-plugin"});
     EXPECT_EQ(5, run.exitCode) << run.output;
-    EXPECT_NE(std::string::npos, run.output.find("PROBLEM  plug-in: cannot use \"no-such-plugin\": the plug-in is not there"))
+    EXPECT_NE(std::string::npos,
+              run.output.find("PROBLEM  plug-in: cannot use \"no-such-plugin\": the plug-in is not there"))
         << run.output;
 }
 
@@ -397,12 +398,14 @@ TEST_F(InstallationCheck, TellsAMissingVendorLibraryFromAMissingPlugin)
     fs::remove_all(alone);
 
     EXPECT_EQ(5, check.exitCode) << check.output;
-    EXPECT_NE(std::string::npos, check.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs is neither beside it"))
+    EXPECT_NE(std::string::npos,
+              check.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs is neither beside it"))
         << check.output;
     EXPECT_NE(std::string::npos, check.output.find("PROBLEM  vendor library: " VENDOR_LIBRARY_FILE " not found"))
         << check.output;
     EXPECT_EQ(3, play.exitCode) << play.output;
-    EXPECT_NE(std::string::npos, play.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs")) << play.output;
+    EXPECT_NE(std::string::npos, play.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs"))
+        << play.output;
 #endif
 }
 
@@ -446,7 +449,8 @@ TEST_F(HostProgramErrors, InterruptWindsDownAndSumsUp)
     const ProgramRun run = RunAndInterrupt({"--rate=2", drive.Stream()}, "progress:");
     EXPECT_EQ(130, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("s left")) << run.output;
-    for (const char* windDown : {"slot  7  Play_CloseStream(port 0)", "slot  1  Play_Uninit()", "export   ReleaseSinglePlayerDll("})
+    for (const char* windDown :
+         {"slot  7  Play_CloseStream(port 0)", "slot  1  Play_Uninit()", "export   ReleaseSinglePlayerDll("})
         EXPECT_EQ(1u, LinesStartingWith(run.output, windDown).size()) << windDown << "\n" << run.output;
     EXPECT_NE(std::string::npos, run.output.find("Summary (interrupted: feeding stopped after chunk")) << run.output;
     EXPECT_LT(Figure(run.output, "chunks fed"), kChunks) << run.output;

@@ -60,8 +60,8 @@ public:
     // The piece is the start of a line longer than a piece: more than its line break follows.
     bool PartOfLongLine(std::size_t index) const
     {
-        return pieces[index].size() == kConfigPieceChars && pieces[index].back() != '\n' &&
-               index + 1 < pieces.size() && !Trimmed(pieces[index + 1]).empty();
+        return pieces[index].size() == kConfigPieceChars && pieces[index].back() != '\n' && index + 1 < pieces.size() &&
+               !Trimmed(pieces[index + 1]).empty();
     }
 
     ConfigLookup LookUp(const std::string& key) const
@@ -139,9 +139,8 @@ bool NotANumber(const std::string& value)
 {
     const std::string number = Trimmed(value);
     const std::size_t digits = number.find_first_of("+-") == 0 ? 1 : 0;
-    return number.size() == digits ||
-           !std::all_of(number.begin() + static_cast<std::ptrdiff_t>(digits), number.end(),
-                        [](char c) { return c >= '0' && c <= '9'; });
+    return number.size() == digits || !std::all_of(number.begin() + static_cast<std::ptrdiff_t>(digits), number.end(),
+                                                   [](char c) { return c >= '0' && c <= '9'; });
 }
 
 void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, Findings& findings)
@@ -149,8 +148,9 @@ void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::s
     const std::string where = " (" + text.Line(lookup.keyPiece) + ")";
     const std::string setting = key + " [" + lookup.value + "]";
     if (key == kDebugLevelKey && NotANumber(lookup.value))
-        findings.Problem(kSubject, setting + where + " is not a number; the player reads it as " +
-                                       std::to_string(ParseDebugLevel(lookup.value)),
+        findings.Problem(kSubject,
+                         setting + where + " is not a number; the player reads it as " +
+                             std::to_string(ParseDebugLevel(lookup.value)),
                          "write a number: 0 errors only, 1 every call but input, 2 everything");
     else if (key == kTracePathKey && lookup.value != Trimmed(lookup.value))
         findings.Problem(kSubject, setting + where + " has spaces inside the brackets; they are part of the path",
@@ -167,8 +167,9 @@ void JudgeKey(const ConfigText& text, const std::string& key, Findings& findings
         for (std::size_t i = lookup.keyPiece + 1; i < text.Count(); ++i) {
             std::size_t open = 0;
             if (ConfigPieceNames(text.Piece(i), key, open))
-                findings.Problem(kSubject, key + " is set again on " + text.Line(i) + "; only the first, on " +
-                                               text.Line(lookup.keyPiece) + ", counts",
+                findings.Problem(kSubject,
+                                 key + " is set again on " + text.Line(i) + "; only the first, on " +
+                                     text.Line(lookup.keyPiece) + ", counts",
                                  "keep one [" + key + "] line");
         }
         return;
@@ -178,7 +179,8 @@ void JudgeKey(const ConfigText& text, const std::string& key, Findings& findings
     if (reason.empty())
         findings.Note(kSubject, fallback, "add [" + key + "] [value] after [" + kSection + "] to set it");
     else
-        findings.Problem(kSubject, fallback + ": " + reason, "write it as [" + key + "] [value] after [" + kSection + "]");
+        findings.Problem(kSubject, fallback + ": " + reason,
+                         "write it as [" + key + "] [value] after [" + kSection + "]");
 }
 
 void JudgeSection(const ConfigText& text, Findings& findings)
@@ -190,7 +192,8 @@ void JudgeSection(const ConfigText& text, Findings& findings)
     }
     std::string reason;
     for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = NearMiss(text, i, kSection);
-    findings.Problem(kSubject, "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
+    findings.Problem(kSubject,
+                     "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
                      "start the settings with a line [" + std::string(kSection) + "]");
 }
 
@@ -215,8 +218,9 @@ bool JudgeEncoding(const std::string& bytes, Findings& findings)
         return false;
     }
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        findings.Note(kSubject, "the file is saved as UTF-8 with a byte order mark; a '#' comment on its first line "
-                                "would not count as one",
+        findings.Note(kSubject,
+                      "the file is saved as UTF-8 with a byte order mark; a '#' comment on its first line "
+                      "would not count as one",
                       "save it as plain ANSI text");
     return true;
 }
@@ -227,9 +231,10 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
 {
     std::ifstream in(configFile, std::ios::binary);
     if (!in) {
-        findings.Problem(kSubject, configFile + " cannot be opened; the player uses TRACE_PATH " +
-                                       std::string(kDefaultTraceDirectory) + " and DEBUG_LEVEL " +
-                                       std::to_string(kDefaultDebugLevel),
+        findings.Problem(kSubject,
+                         configFile + " cannot be opened; the player uses TRACE_PATH " +
+                             std::string(kDefaultTraceDirectory) + " and DEBUG_LEVEL " +
+                             std::to_string(kDefaultDebugLevel),
                          "create it (or make it readable) with the lines [GLOBAL], [TRACE_PATH] [directory] and "
                          "[DEBUG_LEVEL] [level]");
         return;

@@ -34,11 +34,13 @@ void ParsePair(const std::string& option, const std::string& text, uint64_t& at,
 {
     const std::size_t colon = text.find(':');
     const auto isCount = [](const std::string& digits) {
-        return !digits.empty() && digits.size() <= 18 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return !digits.empty() && digits.size() <= 18 &&
+               std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
     const std::string first = colon == std::string::npos ? "" : text.substr(0, colon);
     const std::string second = colon == std::string::npos ? "" : text.substr(colon + 1);
-    if (!isCount(first) || !isCount(second) || std::stoull(second) < 1 || std::stoull(second) > kLongestHoldMilliseconds)
+    if (!isCount(first) || !isCount(second) || std::stoull(second) < 1 ||
+        std::stoull(second) > kLongestHoldMilliseconds)
         throw CLI::ValidationError(option, "wants AT:COUNT, AT a chunk count, COUNT from 1 to " +
                                                std::to_string(kLongestHoldMilliseconds) + ", not \"" + text + "\"");
     at = std::stoull(first);
@@ -55,7 +57,9 @@ const CLI::Validator kOneCharacter(
 
 void AddPlaybackOptions(CLI::App& app, HostOptions& options)
 {
-    app.add_option("--port", options.port, "play port (default 0)")->type_name("N")->check(CLI::Range(INT32_MIN, INT32_MAX));
+    app.add_option("--port", options.port, "play port (default 0)")
+        ->type_name("N")
+        ->check(CLI::Range(INT32_MIN, INT32_MAX));
     app.add_option("--open-mode", options.openMode, "open mode for Play_SetOpenMode (default 0)")
         ->type_name("N")
         ->check(CLI::Range(INT32_MIN, INT32_MAX));
@@ -67,7 +71,8 @@ void AddPlaybackOptions(CLI::App& app, HostOptions& options)
         ->type_name("N")
         ->check(CLI::Range(0, 100000));
     app.add_option_function<std::string>(
-           "--data-type", [&options](const std::string& value) { options.dataType = static_cast<unsigned char>(value[0]); },
+           "--data-type",
+           [&options](const std::string& value) { options.dataType = static_cast<unsigned char>(value[0]); },
            "data type character for Play_InputData, such as A (default: 0)")
         ->type_name("C")
         ->check(kOneCharacter);
@@ -197,8 +202,9 @@ std::string Explained(const CLI::ParseError& mistake)
 // reported rather than the help.
 ParseOutcome MistakeBeforeHelp(std::vector<std::string> arguments, std::string& error)
 {
-    const auto help = std::find_if(arguments.rbegin(), arguments.rend(),
-                                   [](const std::string& argument) { return argument == "-h" || argument == "--help"; });
+    const auto help = std::find_if(arguments.rbegin(), arguments.rend(), [](const std::string& argument) {
+        return argument == "-h" || argument == "--help";
+    });
     arguments.erase(arguments.begin(), help.base());
     HostOptions ignored;
     bool version = false;

@@ -251,12 +251,12 @@ bool HostRun::WorthListing(const TimedResult& outcome, const InputOutcome& vendo
 {
     const bool first = tally.inputCalls == 1;
     const bool last = tally.bytesFed >= stream.Size();
-    const bool straightThrough = outcome.result == PLAY_OK && outcome.result == expected && vendor.refusalCount == 0 &&
-                                 !IsSlow(outcome.seconds);
+    const bool straightThrough =
+        outcome.result == PLAY_OK && outcome.result == expected && vendor.refusalCount == 0 && !IsSlow(outcome.seconds);
     if (options.eachInput || first || last || stepsLeft > 0 || !straightThrough) return true;
     if (!quietInputNoted)
-        report.Note("(Play_InputData calls that go straight through in good time are not listed; --each-input "
-                    "lists them)");
+        report.Note("(Play_InputData calls that go straight through in good time are not listed; "
+                    "--each-input lists them)");
     quietInputNoted = true;
     return false;
 }
@@ -417,7 +417,8 @@ void HostRun::PrintSummary() const
                                        : options.capturePath + ", " + std::to_string(tally.pictureBytes) + " bytes")
             << '\n';
     out << "  dropped by plug-in  "
-        << (tally.dropped < 0 ? std::string("not known (Play_GetThrowNum gave no count)") : std::to_string(tally.dropped))
+        << (tally.dropped < 0 ? std::string("not known (Play_GetThrowNum gave no count)")
+                              : std::to_string(tally.dropped))
         << '\n';
     out << "  slow calls          " << report.Slow() << " (" << kSlowCallMilliseconds << " ms or more)\n";
     out << "  unexpected results  " << report.Unexpected() << '\n';

@@ -18,9 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kVendorFunctions[] = {
-    "SHX_PlayStrm_Init",     "SHX_PlayStrm_Uninit",    "SHX_PlayStrm_OpenStream",
-    "SHX_PlayStrm_SetWnd",   "SHX_PlayStrm_Start",     "SHX_PlayStrm_InputData",
-    "SHX_PlayStrm_Stop",     "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp",
+    "SHX_PlayStrm_Init",   "SHX_PlayStrm_Uninit",      "SHX_PlayStrm_OpenStream",
+    "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",       "SHX_PlayStrm_InputData",
+    "SHX_PlayStrm_Stop",   "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp",
 };
 
 // True when the plug-in loaded with both exports.
@@ -48,7 +48,8 @@ void CheckLoadedVendor(Findings& findings)
     findings.Ok("vendor library", "loaded with the plug-in from " + vendor + ", " + VersionText(vendor));
     std::string missing;
     for (const char* function : kVendorFunctions)
-        if (host_platform::FindVendorSymbol(function) == nullptr) missing += std::string(missing.empty() ? "" : ", ") + function;
+        if (host_platform::FindVendorSymbol(function) == nullptr)
+            missing += std::string(missing.empty() ? "" : ", ") + function;
     if (missing.empty())
         findings.Ok("vendor library", "exports all nine SHX_PlayStrm_ functions");
     else
@@ -131,8 +132,9 @@ void CheckLog(const std::string& log, bool directoryExists, Findings& findings)
     }
     const long long backup = FileSize(log + ".bak");
     if (backup >= 0)
-        findings.Note("logs", log + ".bak exists, " + std::to_string(backup) + " bytes: the log has moved aside past " +
-                                  std::to_string(TraceLog::LOG_ROTATE_SIZE / 1048576) + " MiB",
+        findings.Note("logs",
+                      log + ".bak exists, " + std::to_string(backup) + " bytes: the log has moved aside past " +
+                          std::to_string(TraceLog::LOG_ROTATE_SIZE / 1048576) + " MiB",
                       "read it too for older records");
 }
 
@@ -141,16 +143,17 @@ void CheckLogs(const std::string& configFile, Findings& findings)
     const PlayerSettings settings = ReadPlayerSettings(configFile);
     const bool directoryExists = CheckTraceDirectory(settings.traceDirectory, findings);
     if (settings.debugLevel <= 0)
-        findings.Note("logs", "debug level " + std::to_string(settings.debugLevel) +
-                                  ": only errors are logged; with no error there is no log at all",
+        findings.Note("logs",
+                      "debug level " + std::to_string(settings.debugLevel) +
+                          ": only errors are logged; with no error there is no log at all",
                       "set [DEBUG_LEVEL] [1] to log every call");
     else
         findings.Ok("logs", "debug level " + std::to_string(settings.debugLevel));
     CheckLog(settings.traceDirectory + player_settings::kRuntimeLogName, directoryExists, findings);
     CheckLog(settings.traceDirectory + player_settings::kErrorLogName, directoryExists, findings);
     const TraceLog early;
-    findings.Note("logs", "records made before Play_Init go to " + early.RuntimeLogPath() + " and " +
-                              early.ErrorLogPath(),
+    findings.Note("logs",
+                  "records made before Play_Init go to " + early.RuntimeLogPath() + " and " + early.ErrorLogPath(),
                   "look there for errors of calls made before Play_Init");
 }
 

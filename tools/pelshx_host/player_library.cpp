@@ -52,7 +52,9 @@ bool PlayerLibrary::Load(const std::string& path, PluginProblem& problem)
     }
     create = reinterpret_cast<decltype(create)>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
     release = reinterpret_cast<decltype(release)>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
-    const char* missing = create == nullptr ? "CreateSinglePlayerDll" : release == nullptr ? "ReleaseSinglePlayerDll" : nullptr;
+    const char* missing = create == nullptr    ? "CreateSinglePlayerDll"
+                          : release == nullptr ? "ReleaseSinglePlayerDll"
+                                               : nullptr;
     if (missing != nullptr)
         problem = {std::string("it has no export ") + missing, "use the plug-in PelShx_PlaySDK, not another library"};
     return missing == nullptr;
