@@ -197,13 +197,17 @@ void JudgeSection(const ConfigText& text, Findings& findings)
                      "start the settings with a line [" + std::string(kSection) + "]");
 }
 
-// Lines starting with ';' are no comments: what they name takes effect.
-void JudgeSemicolonLines(const ConfigText& text, Findings& findings)
+// Lines starting with ';', or with '#' after white space, are no comments:
+// what they name takes effect.
+void JudgeWouldBeComments(const ConfigText& text, Findings& findings)
 {
     for (std::size_t i = 0; i < text.Count(); ++i) {
         const std::string piece = Trimmed(text.Piece(i));
-        if (piece.empty() || piece[0] != ';' || text.FirstName(i).empty()) continue;
-        findings.Problem(kSubject, text.Line(i) + " starts with ';', which does not make a comment: it takes effect",
+        const bool indentedHash = !piece.empty() && piece[0] == '#' && text.Piece(i)[0] != '#';
+        if (piece.empty() || (piece[0] != ';' && !indentedHash) || text.FirstName(i).empty()) continue;
+        findings.Problem(kSubject,
+                         text.Line(i) + " starts with '" + piece[0] + "'" + (indentedHash ? " after white space" : "") +
+                             ", which does not make a comment: it takes effect",
                          "start comments with '#' in the first column");
     }
 }
@@ -248,5 +252,5 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
     JudgeSection(text, findings);
     JudgeKey(text, kTracePathKey, findings);
     JudgeKey(text, kDebugLevelKey, findings);
-    JudgeSemicolonLines(text, findings);
+    JudgeWouldBeComments(text, findings);
 }
