@@ -24,6 +24,10 @@ zip=build/package/$name.zip
 rm -rf "$top" "$zip"
 mkdir -p "$top/bin" "$top/debug" "$top/include" "$top/lib"
 
+# The only time stamp is the commit's, also in the headers objcopy writes.
+commit_time=$(git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH=$commit_time
+
 # The DLL without its symbols, which go to a separate file that it names.
 objcopy=i686-w64-mingw32-objcopy
 $objcopy --only-keep-debug build/win32/bin/PelShx_PlaySDK.dll "$top/debug/PelShx_PlaySDK.dll.debug"
@@ -36,7 +40,6 @@ cp build/win32/lib/PelShx_PlaySDK.lib build/win32/lib/libPelShx_PlaySDK.dll.a sr
 cp packaging/README.md CHANGELOG.md "$top/"
 (cd "$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 
-commit_time=$(git log -1 --format=%ct)
 find "$top" -type d -exec chmod 755 {} +
 find "$top" -type f -exec chmod 644 {} +
 find "$top" -exec touch --no-dereference --date="@$commit_time" {} +

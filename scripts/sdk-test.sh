@@ -36,6 +36,22 @@ unzip -q "$zip" -d "$work"
 sdk=$work/$name
 (cd "$sdk" && sha256sum --quiet -c SHA256SUMS) || fail "checksums"
 
+version=${name#PelShx_PlaySDK-}
+version=${version%-win32}
+echo "=== version $version in the header and the DLL; the DLL stripped, naming its symbol file"
+grep -qx "#define PELSHX_PLAYSDK_VERSION_STRING \"$version\"" "$sdk/include/PelShx_PlaySDK.h" || fail "the header's version"
+resource=$(i686-w64-mingw32-windres -i "$sdk/bin/PelShx_PlaySDK.dll" -O rc | tr -d '\r')
+for entry in "FILEVERSION ${version//./, }, 0" "PRODUCTVERSION ${version//./, }, 0" "\"FileVersion\", \"$version\"" \
+    "\"ProductVersion\", \"$version\"" '"ProductName", "PelShx_PlaySDK"' '"OriginalFilename", "PelShx_PlaySDK.dll"'; do
+    grep -qF "$entry" <<<"$resource" || fail "the DLL's version resource lacks $entry"
+done
+i686-w64-mingw32-objdump -h "$sdk/bin/PelShx_PlaySDK.dll" | grep -q '\.debug_' && fail "the DLL holds symbols"
+: >"$work/debuglink"
+i686-w64-mingw32-objcopy --dump-section .gnu_debuglink="$work/debuglink" "$sdk/bin/PelShx_PlaySDK.dll" \
+    "$work/discard.dll" || true
+debuglink=$(tr '\0' '\n' <"$work/debuglink" | head -n 1)
+[ "$debuglink" = PelShx_PlaySDK.dll.debug ] || fail "the DLL names [$debuglink] as its symbol file"
+
 echo "=== the header alone, with -pedantic -Wall -Wextra -Werror"
 compilers=("i686-w64-mingw32-gcc" "clang --target=i686-pc-windows-msvc -U__i386__ -U__clang__ -ffreestanding" "gcc")
 for standard in c89 c99 c11 c++98 c++11 c++17 c++20; do
