@@ -38,7 +38,7 @@ $objcopy --strip-all build/win32/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
 cp build/win32/include/PelShx_PlaySDK.h "$top/include/"
 cp build/win32/lib/PelShx_PlaySDK.lib build/win32/lib/libPelShx_PlaySDK.dll.a src/plugin/PelShx_PlaySDK.def "$top/lib/"
 cp packaging/README.md CHANGELOG.md "$top/"
-(cd "$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
+(cd "$top" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 
 find "$top" -type d -exec chmod 755 {} +
 find "$top" -type f -exec chmod 644 {} +

@@ -34,6 +34,8 @@ listed=$(unzip -Z1 "$zip" | sed "s|^$name/||" | LC_ALL=C sort | tr '\n' ' ')
 [ "$listed" = "$(echo $expected) " ] || fail "the package holds [$listed]"
 unzip -q "$zip" -d "$work"
 sdk=$work/$name
+summed=$(sed 's/^[0-9a-f]*  //' "$sdk/SHA256SUMS" | tr '\n' ' ')
+[ "$summed" = "$(echo $expected | sed 's/ SHA256SUMS / /') " ] || fail "SHA256SUMS covers [$summed]"
 (cd "$sdk" && sha256sum --quiet -c SHA256SUMS) || fail "checksums"
 
 version=${name#PelShx_PlaySDK-}
