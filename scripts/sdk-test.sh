@@ -42,7 +42,7 @@ version=${name#PelShx_PlaySDK-}
 version=${version%-win32}
 echo "=== version $version in the header and the DLL; the DLL stripped, naming its symbol file"
 grep -qx "#define PELSHX_PLAYSDK_VERSION_STRING \"$version\"" "$sdk/include/PelShx_PlaySDK.h" || fail "the header's version"
-resource=$(i686-w64-mingw32-windres -i "$sdk/bin/PelShx_PlaySDK.dll" -O rc | tr -d '\r')
+resource=$(i686-w64-mingw32-windres -i "$sdk/bin/PelShx_PlaySDK.dll" -O rc | tr -d '\r' || true)
 for entry in "FILEVERSION ${version//./, }, 0" "PRODUCTVERSION ${version//./, }, 0" "\"FileVersion\", \"$version\"" \
     "\"ProductVersion\", \"$version\"" '"ProductName", "PelShx_PlaySDK"' '"OriginalFilename", "PelShx_PlaySDK.dll"'; do
     grep -qF "$entry" <<<"$resource" || fail "the DLL's version resource lacks $entry"
