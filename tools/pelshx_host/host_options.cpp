@@ -72,6 +72,7 @@ const FlagRule kFlags[] = {
     {"no-window", &HostOptions::window, false},
     {"read-back", &HostOptions::readBack, true},
     {"each-input", &HostOptions::eachInput, true},
+    {"bench", &HostOptions::bench, true},
 };
 
 struct ValueRule {
@@ -172,7 +173,7 @@ private:
 
     bool TakeStreamFile(const std::vector<std::string>& positional)
     {
-        if (positional.empty()) return Fail("no stream file given");
+        if (positional.empty()) return options.bench || Fail("no stream file given");
         if (positional.size() > 1) return Fail("one stream file only, not also \"" + positional[1] + "\"");
         options.streamFile = positional[0];
         return true;
@@ -194,6 +195,7 @@ ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& op
 std::string HostUsage(const std::string& program)
 {
     return "Usage: " + program + R"( [OPTION]... STREAM_FILE
+  or:  )" + program + R"( --bench [OPTION]...
 
 Plays STREAM_FILE through the player plug-in as a video host does: creates the
 player, initialises it, binds and opens a port on a window, feeds the stream in
@@ -217,6 +219,10 @@ it keeps a journal (the stand-in does), and a summary.
   --each-input         list every Play_InputData call (default: the first, the last, those in
                        step mode, and any that failed or that the vendor library refused at first)
   --journal=MODE       vendor journal: runs (repeats folded, default), full, or off
+  --bench              instead of playing a file, time Play_InputData at debug levels 0 and 2
+                       beside the same work done without the plug-in, and print the ratios
+                       (rewrites tavo/cfg/TAVO.cfg on the system drive for the run, then
+                       puts it back; uses --plugin, --port, --open-mode, --chunk, --data-type)
   -h, --help           show this help and exit
 
 Exit status: 0 when every call gave the expected result; 1 when a call did not;

@@ -34,6 +34,7 @@ struct HostOptions {
     bool readBack = false;
     bool eachInput = false;
     JournalMode journal = JournalMode::Runs;
+    bool bench = false;  // measure the plug-in's cost instead of playing a stream file
 };
 
 enum class ParseOutcome { Run, Help, Error };

@@ -23,6 +23,11 @@ void CloseLibrary(void* library);
 // null when the vendor library is not loaded or has no such function.
 Symbol FindVendorSymbol(const char* name);
 
+// The root of the drive the system lives on, where the plug-in looks for its
+// configuration: C:\ on Windows; on POSIX the directory named by
+// PELSHX_SYSTEM_ROOT, else "/".
+std::string SystemDriveRoot();
+
 // A window of the given client size, or null where the system cannot make one.
 void* CreateVideoWindow(int width, int height, const std::string& title);
 void DestroyVideoWindow(void* window);

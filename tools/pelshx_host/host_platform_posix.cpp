@@ -3,6 +3,7 @@
 #include "host_platform.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <dlfcn.h>
 #include <limits.h>
@@ -45,6 +46,12 @@ Symbol FindSymbol(void* library, const char* name)
 void CloseLibrary(void* library)
 {
     dlclose(library);
+}
+
+std::string SystemDriveRoot()
+{
+    const char* root = std::getenv("PELSHX_SYSTEM_ROOT");
+    return root != nullptr && *root != '\0' ? std::string(root) + "/" : "/";
 }
 
 Symbol FindVendorSymbol(const char* name)

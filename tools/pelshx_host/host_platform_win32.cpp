@@ -46,6 +46,13 @@ bool RegisterWindowClass()
 
 }  // namespace
 
+std::string SystemDriveRoot()
+{
+    char directory[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+    return length >= 3 && length < MAX_PATH ? std::string(directory, 3) : "C:\\";
+}
+
 std::string DefaultPluginPath()
 {
     return "PelShx_PlaySDK.dll";  // the system looks beside the program first

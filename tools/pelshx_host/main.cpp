@@ -1,6 +1,7 @@
 // pelshx_host: plays a recorded stream through the player plug-in, as a video
 // host would, and reports every call.
 
+#include "bench_mode.h"
 #include "host_options.h"
 #include "host_run.h"
 
@@ -17,5 +18,6 @@ int main(int argc, char** argv)
         return HOST_EXIT_BAD_COMMAND_LINE;
     case ParseOutcome::Run: break;
     }
+    if (options.bench) return RunBenchMode(options, std::cout, std::cerr);
     return HostRun(options, std::cout, std::cerr).Execute();
 }
