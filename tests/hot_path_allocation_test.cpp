@@ -2,33 +2,10 @@
 // input on an open port (also when step mode holds it back) and the play state
 // calls that succeed without a record. The program's own operator new counts.
 
+#include "support/counting_new.h"
 #include "support/player_fixture.h"
 
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-long allocations = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
+using counting_new::allocations;
 
 namespace {
 
