@@ -6,6 +6,8 @@
 
 #include "bench_mode.h"
 
+#include "config/paths.h"
+#include "config/player_settings.h"
 #include "host_platform.h"
 #include "host_run.h"
 #include "player_library.h"
@@ -31,7 +33,6 @@ constexpr int32_t kChannel = 0;  // the first port a fresh player binds
 constexpr int32_t kWindowRebindPeriod = 5;
 constexpr char kTimestamp[] = "12-31 23:59:59.99";  // as long as every real one
 constexpr char kTraceDirectoryName[] = "pelshx-bench-trace";
-constexpr char kRuntimeLogName[] = "PelShx_Player_Runtime.log";
 
 // Many short rounds: a round that the system interrupts is an outlier that
 // the median leaves out.
@@ -174,7 +175,7 @@ private:
     Figures Alternate(IPlayer& player, const Level& level)
     {
         // The file named as the plug-in names it.
-        const std::string runtimeLog = (traceDirectory / kRuntimeLogName).generic_string();
+        const std::string runtimeLog = (traceDirectory / player_settings::kRuntimeLogName).generic_string();
         const bool withRecord = level.debugLevel >= 2;
         std::vector<double> pluginTimes;
         std::vector<double> directTimes;
@@ -227,13 +228,12 @@ void PrintFigures(std::ostream& out, const Level& level, const Figures& figures)
 
 }  // namespace
 
-int RunBenchMode(const HostOptions& options, std::ostream& out, std::ostream& err)
+int RunBenchMode(const std::string& pluginPath, const HostOptions& options, std::ostream& out, std::ostream& err)
 {
-    const std::string pluginPath = options.pluginPath.empty() ? host_platform::DefaultPluginPath() : options.pluginPath;
     PlayerLibrary library;
-    std::string error;
-    if (!library.Load(pluginPath, error)) {
-        err << "pelshx_host: cannot use " << pluginPath << ": " << error << "\n";
+    PluginProblem problem;
+    if (!library.Load(pluginPath, problem)) {
+        err << "pelshx_host: cannot use " << pluginPath << ": " << problem.finding << "\n";
         return HOST_EXIT_NO_PLUGIN;
     }
     VendorFunctions vendor;
@@ -242,9 +242,14 @@ int RunBenchMode(const HostOptions& options, std::ostream& out, std::ostream& er
         return HOST_EXIT_UNEXPECTED_RESULT;
     }
 
-    const std::filesystem::path root = host_platform::SystemDriveRoot();
-    const std::filesystem::path traceDirectory = root / "tavo" / kTraceDirectoryName;
-    ConfigurationFile configuration(root / "tavo" / "cfg" / "TAVO.cfg");
+    std::string root;
+    if (GetSystemDriveRoot(root) != 0) {
+        err << "pelshx_host: the system drive cannot be found\n";
+        return HOST_EXIT_UNEXPECTED_RESULT;
+    }
+    const std::filesystem::path traceDirectory = std::filesystem::path(root) / "tavo" / kTraceDirectoryName;
+    ConfigurationFile configuration(ConfigFilePath(root));
+    std::string error;
     BenchRun run(options, library, vendor, traceDirectory);
     char header[80];
     std::snprintf(header, sizeof header, "%-13s  %13s  %13s  %6s\n", "", "plug-in", "direct", "ratio");
