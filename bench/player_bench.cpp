@@ -10,7 +10,7 @@
 // journal on, which takes all data at once.
 
 #include "config/config_reader.h"
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
 #include "trace/log_texts.h"
 #include "trace/trace_log.h"

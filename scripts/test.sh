@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both builds (the 32-bit Windows DLL and the
-# native sanitizer build) and runs every test on each.
+# native sanitizer build) and runs every test on each, then makes the package
+# and checks it with hosts built from it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +15,6 @@ for preset in native win32; do
     echo "=== $preset: tests"
     ctest --preset "$preset" || status=1
 done
+echo "=== package and hosts built from it"
+scripts/sdk-test.sh || status=1
 exit $status

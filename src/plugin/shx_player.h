@@ -3,8 +3,8 @@
 // The plug-in's one player object: the IPlayer interface over the vendor
 // library, its 128 ports, their bindings to the 32 vendor channels, and its logs.
 
+#include "PelShx_PlaySDK.h"
 #include "playback/channel_bindings.h"
-#include "plugin/iplayer.h"
 #include "trace/trace_log.h"
 
 #include <string>

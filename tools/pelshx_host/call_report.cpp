@@ -1,6 +1,6 @@
 #include "call_report.h"
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 #include <cinttypes>
 #include <cstdio>

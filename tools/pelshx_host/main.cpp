@@ -1,6 +1,7 @@
 // pelshx_host: plays a recorded stream through the player plug-in, as a video
 // host would, and reports every call; or checks the installation.
 
+#include "PelShx_PlaySDK.h"
 #include "bench_mode.h"
 #include "host_options.h"
 #include "host_platform.h"
@@ -18,7 +19,7 @@ std::string PluginPath(const HostOptions& options)
 
 int PrintVersions(const HostOptions& options)
 {
-    std::cout << "pelshx_host " << PELSHX_HOST_VERSION << '\n';
+    std::cout << "pelshx_host " << PELSHX_PLAYSDK_VERSION_STRING << '\n';
     PlayerLibrary library;
     PluginProblem problem;
     if (!library.Load(PluginPath(options), problem)) {

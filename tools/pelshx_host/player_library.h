@@ -2,7 +2,7 @@
 
 // The plug-in, loaded at run time by name as a video host loads it, and its two exports.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 #include <string>
 
