@@ -12,9 +12,9 @@ TEST(ChannelBindingsTest, PortsTakeChannelsInBindingOrderAndKeepThem)
         EXPECT_EQ(ChannelBindings::kUnbound, bindings.ChannelOf(port)) << "port " << port;
 
     const int32_t ports[] = {40, 3, 127, 0};
-    for (const int32_t port : ports) ASSERT_TRUE(bindings.Bind(port));
-    ASSERT_TRUE(bindings.Bind(3)) << "binding again";
-    ASSERT_TRUE(bindings.Bind(5));
+    for (const int32_t port : ports) ASSERT_TRUE(bindings.SetPlayPort(port));
+    ASSERT_TRUE(bindings.SetPlayPort(3)) << "binding again";
+    ASSERT_TRUE(bindings.SetPlayPort(5));
 
     const struct {
         int32_t port;
@@ -27,11 +27,11 @@ TEST(ChannelBindingsTest, PortsTakeChannelsInBindingOrderAndKeepThem)
 TEST(ChannelBindingsTest, WithEveryChannelTakenEvenABoundPortIsRefused)
 {
     ChannelBindings bindings;
-    for (int32_t port = 0; port < MAX_CHANNELS; ++port) ASSERT_TRUE(bindings.Bind(port * 2 + 1));
+    for (int32_t port = 0; port < MAX_CHANNELS; ++port) ASSERT_TRUE(bindings.SetPlayPort(port * 2 + 1));
 
-    EXPECT_FALSE(bindings.Bind(0));
+    EXPECT_FALSE(bindings.SetPlayPort(0));
     EXPECT_EQ(ChannelBindings::kUnbound, bindings.ChannelOf(0));
-    EXPECT_FALSE(bindings.Bind(1));
+    EXPECT_FALSE(bindings.SetPlayPort(1));
     EXPECT_EQ(0, bindings.ChannelOf(1));
     EXPECT_EQ(MAX_CHANNELS - 1, bindings.ChannelOf(MAX_CHANNELS * 2 - 1));
 }

@@ -4,7 +4,7 @@
 
 ChannelBindings::ChannelBindings()
 {
-    std::fill(std::begin(channelOfPort), std::end(channelOfPort), kUnbound);
+    std::fill(std::begin(portChannels), std::end(portChannels), kUnbound);
 }
 
 int32_t ChannelBindings::LowestFreeChannel() const
@@ -16,15 +16,15 @@ int32_t ChannelBindings::LowestFreeChannel() const
     return candidate;
 }
 
-bool ChannelBindings::Bind(int32_t port)
+bool ChannelBindings::SetPlayPort(int32_t port)
 {
     const int32_t candidate = LowestFreeChannel();
     if (candidate == MAX_CHANNELS) return false;
-    if (channelOfPort[port] != kUnbound) return true;
+    if (portChannels[port] != kUnbound) return true;
 
     // The list node may fail to allocate; the table entry is written once it
     // exists, so a failed binding leaves both as they were.
     usedChannels.push_back(candidate);
-    channelOfPort[port] = candidate;
+    portChannels[port] = candidate;
     return true;
 }

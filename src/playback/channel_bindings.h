@@ -16,16 +16,16 @@ public:
     ChannelBindings();
 
     // The port's channel, or kUnbound. The port must be one of the MAX_PORTS.
-    int32_t ChannelOf(int32_t port) const { return channelOfPort[port]; }
+    int32_t ChannelOf(int32_t port) const { return portChannels[port]; }
 
     // Binds the port to the lowest free channel. True when the port is bound
     // afterwards; false when no channel is free, even for a port that is bound
     // already, because the search for a free channel comes first.
-    bool Bind(int32_t port);
+    bool SetPlayPort(int32_t port);
 
 private:
     int32_t LowestFreeChannel() const;
 
     std::list<int32_t> usedChannels;  // in binding order
-    int32_t channelOfPort[MAX_PORTS];  // kept in step with usedChannels, for the per-call lookup
+    int32_t portChannels[MAX_PORTS];  // kept in step with usedChannels, for the per-call lookup
 };

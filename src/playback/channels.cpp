@@ -8,7 +8,7 @@ try {
     static constexpr Operation kOperation{texts::kSetOpenMode, "Play_SetOpenMode", 1};
     if (const int32_t result = BeginOnPort(kOperation, port)) return result;
     if (bindings.ChannelOf(port) != ChannelBindings::kUnbound) return PLAY_OK;
-    if (bindings.Bind(port)) return PLAY_OK;
+    if (bindings.SetPlayPort(port)) return PLAY_OK;
     return TranslateShxResult(kReportingSource, __LINE__, 0, "Play_SetOpenMode()");
 } catch (...) {
     return PLAY_ERR_UNKNOWN;

@@ -43,7 +43,7 @@ int32_t ShxPlayer::StopForReopen(int32_t port)
         return closed;
     }
     // The port keeps its binding; this fails only when every channel is bound.
-    if (!bindings.Bind(port)) return TranslateShxResult(kReportingSource, __LINE__, 0, "SetPlayPort()");
+    if (!bindings.SetPlayPort(port)) return TranslateShxResult(kReportingSource, __LINE__, 0, "SetPlayPort()");
     return PLAY_OK;
 }
 
