@@ -150,7 +150,7 @@ protected:
         return size;
     }
 
-    ScratchDir dir{"trace_log_test.tmp"};
+    ScratchDir dir{test_files::TemporaryRootPath() + "trace_log_test.tmp"};
     const std::string runtimeFile = dir.File("runtime.log");
     const std::string errorFile = dir.File("error.log");
     TraceLog log;

@@ -15,6 +15,8 @@
 #include <windows.h>
 #endif
 
+#include "support/temporary_root.h"
+
 namespace test_files {
 
 namespace fs = std::filesystem;
