@@ -45,8 +45,10 @@ try {
         traceDirectory = kDefaultTraceDirectory;
     NormaliseDirPath(traceDirectory);
     CreateDirectoryTree(traceDirectory);  // the logs are simply lost while it is missing
-    trace.SetRuntimeLogPath(traceDirectory + kRuntimeLogName);
-    trace.SetErrorLogPath(traceDirectory + kErrorLogName);
+    // Without both paths the records would split between old and new logs:
+    // the host is told that initialisation failed.
+    if (!trace.SetRuntimeLogPath(traceDirectory + kRuntimeLogName)) return PLAY_ERR_UNKNOWN;
+    if (!trace.SetErrorLogPath(traceDirectory + kErrorLogName)) return PLAY_ERR_UNKNOWN;
 
     std::string level;
     debugLevel = ReadConfigValue(configFile, "GLOBAL", "DEBUG_LEVEL", level) == 0 ? ParseLevel(level) : 0;
