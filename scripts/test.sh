@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both builds (the 32-bit Windows DLL and the
-# native sanitizer build) and runs every test on each.
+# native sanitizer build), runs every test on each, then a short soak run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +14,6 @@ for preset in native win32; do
     echo "=== $preset: tests"
     ctest --preset "$preset" || status=1
 done
+echo "=== short soak run"
+scripts/soak.sh 5 || status=1
 exit $status

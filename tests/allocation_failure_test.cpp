@@ -6,8 +6,6 @@
 #include "support/player_fixture.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <iterator>
 #include <new>
 
 namespace {
@@ -42,11 +40,7 @@ void operator delete(void* memory, std::size_t) noexcept
 
 namespace {
 
-std::ptrdiff_t OpenFiles()
-{
-    using std::filesystem::directory_iterator;
-    return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
-}
+using test_files::OpenFiles;
 
 // Calls `call` with the first, second, ... allocation failing until it gets
 // through; from the failing one on, or that one alone. A failed allocation

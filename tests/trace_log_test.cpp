@@ -16,6 +16,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -455,5 +462,50 @@ TEST_F(TraceLogTest, FailedMoveIsTriedAgainAfterTheNextRecord)
     ASSERT_TRUE(fs::is_regular_file(blocker));
     EXPECT_EQ(kRotateSize + 1 + 2 * record, fs::file_size(blocker));
 }
+
+#ifdef _WIN32
+// Another program holding the backup open without sharing: the move fails,
+// the live log keeps growing, and rotation resumes once the backup is let go.
+TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
+{
+    const std::string backup = runtimeFile + ".bak";
+    WriteBytes(backup, "older generation");
+    const std::uintmax_t record = MeasuredRuntimeRecord();
+    PreFill(runtimeFile, kRotateSize - record + 1);
+    const HANDLE held = CreateFileA(backup.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    WriteAbc(log);
+    WriteAbc(log);
+    EXPECT_EQ(kRotateSize + 1 + record, fs::file_size(runtimeFile)) << "the live log keeps growing";
+    CloseHandle(held);
+
+    WriteAbc(log);
+    EXPECT_FALSE(fs::exists(runtimeFile)) << "moved once the backup was let go";
+    EXPECT_EQ(kRotateSize + 1 + 2 * record, fs::file_size(backup)) << "every record is in the new backup";
+}
+#else
+// A full disk, made by a file-size limit: the record that does not fit is
+// lost, no file stays open, and records arrive again once there is room.
+TEST_F(TraceLogTest, FullDiskLosesRecordsUntilThereIsRoomAgain)
+{
+    WriteAbc(log);
+    const std::uintmax_t size = fs::file_size(runtimeFile);
+    const std::ptrdiff_t openBefore = test_files::OpenFiles();
+    rlimit previous;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &previous));
+    rlimit full = previous;
+    full.rlim_cur = static_cast<rlim_t>(size);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &full));
+    WriteAbc(log);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousSignal);
+
+    EXPECT_EQ(size, fs::file_size(runtimeFile));
+    EXPECT_EQ(openBefore, test_files::OpenFiles());
+    WriteAbc(log);
+    EXPECT_TRUE(HoldsRecords(ReadBytes(runtimeFile), {kAbcBody, kAbcBody}));
+}
+#endif
 
 }  // namespace

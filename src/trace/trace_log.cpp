@@ -79,6 +79,9 @@ long AppendAndMeasure(const std::string& path, const std::string& bytes)
     const OpenFile file(std::fopen(path.c_str(), "a+"), &std::fclose);
     if (!file) return -1;
     std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    // The C runtime of Windows tells the position of an appending text stream
+    // only once the written data has reached the file.
+    std::fflush(file.get());
     return std::ftell(file.get());
 }
 
