@@ -3,7 +3,7 @@
 // The vendor library is the stand-in, which takes all data at once.
 
 #include "config/config_reader.h"
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
 #include "trace/trace_log.h"
 

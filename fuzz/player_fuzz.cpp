@@ -3,7 +3,7 @@
 // Whatever the sequence, every call must return a known result code and the
 // reported values must stay in their ranges.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
 #include "support/result_codes.h"
 

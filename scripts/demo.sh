@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Watch the plug-in at work: installs what is missing, builds the 32-bit
-# PelShx_PlaySDK.dll with the host program and the stand-in SHXStrm.dll, and
-# plays a stream through it under Wine. Shows every call and what it returned,
-# what the vendor library received, both logs, and where the picture landed.
+# PelShx_PlaySDK.dll with the host program and the stand-in SHXStrm.dll,
+# checks the installation and plays a stream through it under Wine. Shows every
+# call and what it returned, what the vendor library received, both logs, and
+# where the picture landed.
 #
 # Usage: scripts/demo.sh [STREAM_FILE] [HOST_OPTION...]
 #   Without STREAM_FILE a sample stream is made. HOST_OPTIONs go to the host
@@ -47,6 +48,11 @@ fi
 windows_stream=$(winepath -w "$stream" 2>/dev/null)
 
 echo
+echo "=== pelshx_host --check: the installation as a host finds it"
+check_status=0
+(cd "$bin" && "$repo/scripts/wine-run.sh" ./pelshx_host.exe --check) || check_status=$?
+
+echo
 echo "=== pelshx_host: 4 KiB chunks, 50 a second; the stand-in takes 32 a second into a 16 KiB buffer"
 status=0
 (cd "$bin" && SHXSTRM_SIMULATE=16384,131072 "$repo/scripts/wine-run.sh" ./pelshx_host.exe \
@@ -67,5 +73,6 @@ if [ -f "$demo/picture.bmp" ]; then
 else
     echo "=== No picture was captured."
 fi
-echo "=== pelshx_host exited with $status"
+echo "=== pelshx_host --check exited with $check_status, the replay with $status"
+[ "$status" -ne 0 ] || status=$check_status
 exit $status

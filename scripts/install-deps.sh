@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
-# CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine and
-# GoogleTest's sources.
+# CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine,
+# GoogleTest's sources, CLI11's headers, and for the package and its host checks clang, lld,
+# the LLVM tools and zip.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-          binutils-mingw-w64-i686 wine wine32 libc-bin)
+          binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both builds (the 32-bit Windows DLL and the
-# native sanitizer build), runs every test on each, then a short soak run.
+# native sanitizer build), runs every test on each, a short soak run, then
+# makes the package and checks it with hosts built from it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,4 +17,6 @@ for preset in native win32; do
 done
 echo "=== short soak run"
 scripts/soak.sh 5 || status=1
+echo "=== package and hosts built from it"
+scripts/sdk-test.sh || status=1
 exit $status

@@ -38,6 +38,7 @@ bool ParseLiveSetting(const char* text, uint32_t& bufferBytes, uint32_t& drainBy
     uint32_t drain = 0;
     const char* end = text;
     if (!ParseCount(text, ',', buffer, end) || !ParseCount(end + 1, '\0', drain, end)) return false;
+    if (buffer == 0 || drain == 0) return false;
     bufferBytes = buffer;
     drainBytesPerSecond = drain;
     return true;

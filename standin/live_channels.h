@@ -47,6 +47,7 @@ private:
     std::array<Channel, 32> channels;
 };
 
-// Reads "BUFFER_BYTES,DRAIN_BYTES_PER_SECOND", such as "65536,131072". False,
-// with both values left alone, when the text is not of that form.
+// Reads "BUFFER_BYTES,DRAIN_BYTES_PER_SECOND", such as "65536,131072", both
+// from 1 to 4294967295. False, with both values left alone, when the text is
+// not of that form.
 bool ParseLiveSetting(const char* text, uint32_t& bufferBytes, uint32_t& drainBytesPerSecond);

@@ -6,6 +6,7 @@
 #include "vendor/shx_strm.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <optional>
@@ -19,8 +20,14 @@ LiveChannels LiveChannelsFromEnvironment()
     LiveChannels live;
     uint32_t bufferBytes = 0;
     uint32_t drainBytesPerSecond = 0;
-    if (ParseLiveSetting(std::getenv("SHXSTRM_SIMULATE"), bufferBytes, drainBytesPerSecond))
+    const char* setting = std::getenv("SHXSTRM_SIMULATE");
+    if (ParseLiveSetting(setting, bufferBytes, drainBytesPerSecond))
         live.Configure(bufferBytes, drainBytesPerSecond);
+    else if (setting != nullptr && *setting != '\0')
+        std::fprintf(stderr,
+                     "SHXStrm stand-in: SHXSTRM_SIMULATE=\"%s\" is not BUFFER_BYTES,DRAIN_BYTES_PER_SECOND with "
+                     "both from 1 to 4294967295; live mode stays off\n",
+                     setting);
     return live;
 }
 

@@ -2,7 +2,7 @@
 // exports looked up undecorated, and every slot called with exactly its
 // argument count, with the stack pointer measured across each call.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

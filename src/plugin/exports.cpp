@@ -10,7 +10,7 @@ ShxPlayer* currentPlayer = nullptr;
 
 }  // namespace
 
-extern "C" IPlayer* CreateSinglePlayerDll(void)
+extern "C" IPlayer* PELSHX_CDECL CreateSinglePlayerDll(void)
 {
     if (currentPlayer == nullptr) {
         try {

@@ -1,33 +1,11 @@
 #include "plugin/shx_player.h"
 
-#include "config/config_reader.h"
 #include "config/paths.h"
+#include "config/player_settings.h"
 #include "trace/log_texts.h"
 #include "vendor/shx_strm.h"
 
-#include <climits>
-#include <cstdlib>
-
 const char kReportingSource[] = ".\\Src\\MyPelShxPlaySDK";
-
-namespace {
-
-const char kDefaultTraceDirectory[] = "c:/tamsi/";
-const char kRuntimeLogName[] = "PelShx_Player_Runtime.log";
-const char kErrorLogName[] = "PelShx_Player_Error.log";
-
-// Leading white space, an optional sign and the leading digits, like atoi;
-// text without digits gives 0. Values beyond 32 bits saturate instead of
-// being undefined.
-int32_t ParseLevel(const std::string& text)
-{
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
-}  // namespace
 
 void PortRecord::ResetVideoParams()
 {
@@ -38,20 +16,13 @@ int32_t PELSHX_STDCALL ShxPlayer::Play_Init(int32_t /*value*/)
 try {
     std::string root;
     if (GetSystemDriveRoot(root) != 0) return -1;
-    const std::string configFile = root + "tavo/" + "cfg/" + "TAVO.cfg";
-
-    std::string traceDirectory;
-    if (ReadConfigValue(configFile, "GLOBAL", "TRACE_PATH", traceDirectory) != 0)
-        traceDirectory = kDefaultTraceDirectory;
-    NormaliseDirPath(traceDirectory);
-    CreateDirectoryTree(traceDirectory);  // the logs are simply lost while it is missing
+    const PlayerSettings settings = ReadPlayerSettings(ConfigFilePath(root));
+    CreateDirectoryTree(settings.traceDirectory);  // the logs are simply lost while it is missing
     // Without both paths the records would split between old and new logs:
     // the host is told that initialisation failed.
-    if (!trace.SetRuntimeLogPath(traceDirectory + kRuntimeLogName)) return PLAY_ERR_UNKNOWN;
-    if (!trace.SetErrorLogPath(traceDirectory + kErrorLogName)) return PLAY_ERR_UNKNOWN;
-
-    std::string level;
-    debugLevel = ReadConfigValue(configFile, "GLOBAL", "DEBUG_LEVEL", level) == 0 ? ParseLevel(level) : 0;
+    if (!trace.SetRuntimeLogPath(settings.traceDirectory + player_settings::kRuntimeLogName)) return PLAY_ERR_UNKNOWN;
+    if (!trace.SetErrorLogPath(settings.traceDirectory + player_settings::kErrorLogName)) return PLAY_ERR_UNKNOWN;
+    debugLevel = settings.debugLevel;
 
     if (const int32_t status = SHX_PlayStrm_Init()) ReportError(__LINE__, "SHX_PlayStrm_Init() error", status);
     return 0;

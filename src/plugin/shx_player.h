@@ -3,7 +3,7 @@
 // The plug-in's one player object: the IPlayer interface over the vendor
 // library, its 128 ports, their bindings to the 32 vendor channels, and its logs.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "trace/trace_log.h"
 
 #include <list>

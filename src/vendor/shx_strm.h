@@ -5,7 +5,7 @@
 // (-1 illegal input, -2 buffer overflow, -2001 more streams than supported).
 // A channel is a vendor channel number, 0 to 31.
 
-#include "platform/calling_convention.h"
+#include "PelShx_PlaySDK.h"  // the calling convention
 
 #include <cstdint>
 

@@ -8,10 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -100,6 +107,8 @@ public:
             WriteFile(configFile, previousConfig);
     }
 
+    void WriteConfig(const std::string& content) const { WriteFile(configFile, content); }
+    std::string TraceDirectory() const { return work + "trace"; }
     std::string Stream() const { return work + "stream.bin"; }
     std::string Picture() const { return work + "picture.bmp"; }
     std::string RuntimeLog() const { return work + "trace/PelShx_Player_Runtime.log"; }
@@ -160,7 +169,23 @@ TEST_F(HostPlaysAStream, SumsUpWhatItFedAndWhatTheVendorLibraryRefused)
     EXPECT_EQ(Refusals(), Figure(run.output, "retry pauses"));
     EXPECT_EQ(1, Figure(run.output, "host pauses"));
     EXPECT_NE(std::string::npos, run.output.find("steps               2 granted of 2 asked for"));
+    EXPECT_EQ(0, Figure(run.output, "dropped by plug-in"));
     EXPECT_EQ(0, Figure(run.output, "unexpected results"));
+}
+
+TEST_F(HostPlaysAStream, FlagsSlowCallsWhateverMadeThemSlow)
+{
+    // A refusal costs the caller a retry pause of 100 ms.
+    const std::vector<std::string> refused = LinesStartingWith(run.output, "slot  6  Play_InputData");
+    int slow = 0;
+    for (const std::string& line : refused) {
+        if (line.find("vendor refused") != std::string::npos) {
+            EXPECT_NE(std::string::npos, line.find("<- slow")) << line;
+        }
+        slow += Count(line, "<- slow");
+    }
+    EXPECT_GT(slow, 0) << run.output;
+    EXPECT_EQ(Count(run.output, "<- slow"), Figure(run.output, "slow calls"));
 }
 
 TEST_F(HostPlaysAStream, ReportsEveryCallInTheOrderAHostMakesThem)
@@ -278,6 +303,8 @@ TEST_F(HostProgramErrors, BadCommandLinesExitWith2)
         {"--read-back=1", drive.Stream()},
         {drive.Stream(), drive.Stream()},
         {drive.Stream(), "--capture"},
+        {"--capture", "--read-back", drive.Stream()},
+        {"--pause=12:10", drive.Stream()},  // the stream has chunks 0 to 11
     };
     for (const std::vector<std::string>& arguments : mistakes) {
         const ProgramRun run = RunProgram("pelshx_host", arguments);
@@ -292,5 +319,142 @@ TEST_F(HostProgramErrors, HelpExitsWith0)
     EXPECT_EQ(0, run.exitCode);
     EXPECT_NE(std::string::npos, run.output.find("Usage: pelshx_host")) << run.output;
 }
+
+TEST_F(HostProgramErrors, StandInReportsALiveSettingItCannotUse)
+{
+    for (const char* setting : {"abc", "16384", "0,0"}) {
+        const ProgramRun run = RunProgram("pelshx_host", {"--rate=0", drive.Stream()}, {{"SHXSTRM_SIMULATE", setting}});
+        EXPECT_EQ(0, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("SHXSTRM_SIMULATE=\"" + std::string(setting) + "\" is not"))
+            << run.output;
+    }
+}
+
+// pelshx_host --check on the installation the tests use, sound and broken.
+class InstallationCheck : public ::testing::Test {
+protected:
+    SystemDrive drive;
+};
+
+TEST_F(InstallationCheck, FindsTheTestInstallationSound)
+{
+    const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("TRACE_PATH [" + drive.TraceDirectory() + "] (line 2)")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("exports all nine SHX_PlayStrm_ functions")) << run.output;
+    EXPECT_EQ(0, Count(run.output, "PROBLEM")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("\nverdict: the installation is sound")) << run.output;
+}
+
+TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
+{
+    const std::string trace = "[TRACE_PATH] [" + drive.TraceDirectory() + "]\n";
+    const std::string longPath = drive.TraceDirectory() + "/" + std::string(85, 'd');
+    const std::vector<std::pair<std::string, std::string>> configurations = {
+        {"[global]\n" + trace, "line 1 has [global], which differs from [GLOBAL]"},
+        {"[GLOBAL]\n[TRACE_PATH] [" + longPath + "]\n", "line 2 is longer than 99 characters"},
+        {"[GLOBAL]\nTRACE_PATH=" + drive.TraceDirectory() + "\n", "line 2 is written \"TRACE_PATH="},
+        {"[GLOBAL]\n" + trace + "[DEBUG_LEVEL] [two]\n", "DEBUG_LEVEL [two] (line 3) is not a number"},
+        {"[GLOBAL]\n" + trace + "; [DEBUG_LEVEL] [2]\n", "line 3 starts with ';'"},
+        {"[DEBUG_LEVEL] [2]\n[GLOBAL]\n" + trace, "line 1 sets it before [GLOBAL]"},
+        {"[GLOBAL]\n" + trace + "[TRACE_PATH] [elsewhere]\n", "set again on line 3; only the first, on line 2"},
+        {std::string("\xFF\xFE[\0G\0", 6), "saved as UTF-16"},
+    };
+    for (const auto& [configuration, cause] : configurations) {
+        drive.WriteConfig(configuration);
+        const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+        EXPECT_EQ(5, run.exitCode) << run.output;
+        EXPECT_EQ(1u, LinesStartingWith(run.output, "verdict: ").size()) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(cause)) << cause << "\n" << run.output;
+    }
+}
+
+TEST_F(InstallationCheck, NamesAMissingPlugin)
+{
+    const ProgramRun run = RunProgram("pelshx_host", {"--check", "--plugin=no-such-plugin"});
+    EXPECT_EQ(5, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos,
+              run.output.find("PROBLEM  plug-in: cannot use \"no-such-plugin\": the plug-in is not there"))
+        << run.output;
+}
+
+// The plug-in copied without the vendor library into a directory of its own,
+// with the program, run from there so that no other copy is found.
+TEST_F(InstallationCheck, TellsAMissingVendorLibraryFromAMissingPlugin)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "the native plug-in finds its vendor library through the run path it was linked with";
+#else
+    namespace fs = std::filesystem;
+    const fs::path bin = fs::current_path();
+    const fs::path alone = bin / "check-without-vendor-library";
+    fs::create_directories(alone);
+    for (const char* file : {"pelshx_host.exe", "PelShx_PlaySDK.dll"})
+        fs::copy_file(bin / file, alone / file, fs::copy_options::overwrite_existing);
+    fs::current_path(alone);
+    const ProgramRun check = RunProgram("pelshx_host", {"--check"});
+    const ProgramRun play = RunProgram("pelshx_host", {drive.Stream()});
+    fs::current_path(bin);
+    fs::remove_all(alone);
+
+    EXPECT_EQ(5, check.exitCode) << check.output;
+    EXPECT_NE(std::string::npos,
+              check.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs is neither beside it"))
+        << check.output;
+    EXPECT_NE(std::string::npos, check.output.find("PROBLEM  vendor library: " VENDOR_LIBRARY_FILE " not found"))
+        << check.output;
+    EXPECT_EQ(3, play.exitCode) << play.output;
+    EXPECT_NE(std::string::npos, play.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs"))
+        << play.output;
+#endif
+}
+
+#ifndef _WIN32
+// Runs the host program, interrupts it as Ctrl-C does once it has printed
+// `cue`, and collects what it printed.
+ProgramRun RunAndInterrupt(const std::vector<std::string>& arguments, const std::string& cue)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        dup2(pipeEnds[1], STDERR_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        std::vector<char*> argv{const_cast<char*>("./pelshx_host")};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    ProgramRun run;
+    bool interrupted = false;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        run.output.append(buffer, static_cast<std::size_t>(got));
+        if (!interrupted && run.output.find(cue) != std::string::npos) interrupted = kill(child, SIGINT) == 0;
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST_F(HostProgramErrors, InterruptWindsDownAndSumsUp)
+{
+    // 12 chunks at 2 a second would take 6 s; the first progress line comes after 1 s.
+    const ProgramRun run = RunAndInterrupt({"--rate=2", drive.Stream()}, "progress:");
+    EXPECT_EQ(130, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("s left")) << run.output;
+    for (const char* windDown :
+         {"slot  7  Play_CloseStream(port 0)", "slot  1  Play_Uninit()", "export   ReleaseSinglePlayerDll("})
+        EXPECT_EQ(1u, LinesStartingWith(run.output, windDown).size()) << windDown << "\n" << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("Summary (interrupted: feeding stopped after chunk")) << run.output;
+    EXPECT_LT(Figure(run.output, "chunks fed"), kChunks) << run.output;
+}
+#endif
 
 }  // namespace

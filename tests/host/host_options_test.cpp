@@ -21,6 +21,18 @@ Parsed Parse(std::vector<const char*> arguments)
     return parsed;
 }
 
+using Mistakes = std::vector<std::pair<std::vector<const char*>, std::string>>;
+
+// Each command line is refused with a message holding the text paired with it.
+void ExpectRefusedNaming(const Mistakes& mistakes)
+{
+    for (const auto& [arguments, named] : mistakes) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named;
+        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
+    }
+}
+
 TEST(HostOptions, DefaultsNeedOnlyTheStreamFile)
 {
     const Parsed parsed = Parse({"stream.bin"});
@@ -87,7 +99,7 @@ TEST(HostOptions, HelpNeedsNoStreamFileAndEndsTheParsing)
 
 TEST(HostOptions, RejectsMistakesAndNamesThem)
 {
-    const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes = {
+    const Mistakes mistakes = {
         {{"--port=5x", "s.bin"}, "--port"},
         {{"--port=2147483648", "s.bin"}, "--port"},
         {{"--chunk=0", "s.bin"}, "--chunk"},
@@ -106,11 +118,46 @@ TEST(HostOptions, RejectsMistakesAndNamesThem)
         {{}, "no stream file"},
         {{"a.bin", "b.bin"}, "b.bin"},
     };
-    for (const auto& [arguments, named] : mistakes) {
-        const Parsed parsed = Parse(arguments);
-        EXPECT_EQ(ParseOutcome::Error, parsed.outcome) << named;
-        EXPECT_NE(std::string::npos, parsed.error.find(named)) << parsed.error;
-    }
+    ExpectRefusedNaming(mistakes);
+}
+
+TEST(HostOptions, AnOptionNeedingAValueRefusesAFollowingOptionAsIt)
+{
+    const Mistakes mistakes = {
+        {{"--capture", "--read-back", "rec.bin"}, "--capture"},
+        {{"--plugin", "--rate=0", "f"}, "--plugin"},
+        {{"--journal", "-h", "f"}, "--journal"},
+        {{"--plugin=", "--rate=0", "f"}, "--plugin"},
+    };
+    ExpectRefusedNaming(mistakes);
+}
+
+TEST(HostOptions, RangeErrorsSayTheRange)
+{
+    const Mistakes mistakes = {
+        {{"--chunk=0", "s.bin"}, "16777216"},
+        {{"--rate=100001", "s.bin"}, "100000"},
+        {{"--port=2147483648", "s.bin"}, "2147483647"},
+        {{"--pause=3:0", "s.bin"}, "3600000"},
+        {{"--step=1:3600001", "s.bin"}, "3600000"},
+    };
+    ExpectRefusedNaming(mistakes);
+}
+
+TEST(HostOptions, HelpVersionAndCheckNeedNoStreamFile)
+{
+    EXPECT_EQ(ParseOutcome::Help, Parse({"/?"}).outcome);
+    EXPECT_EQ(ParseOutcome::Help, Parse({"-h"}).outcome);
+    EXPECT_EQ(ParseOutcome::Version, Parse({"--version"}).outcome);
+    const Parsed check = Parse({"--check", "--plugin=p.dll"});
+    ASSERT_EQ(ParseOutcome::Check, check.outcome) << check.error;
+    EXPECT_EQ("p.dll", check.options.pluginPath);
+}
+
+TEST(HostOptions, PauseAndStepMayBeGivenOnce)
+{
+    ExpectRefusedNaming({{{"--pause=1:10", "--pause=5:10", "s.bin"}, "--pause"},
+                         {{"--step=1:10", "--step=5:10", "s.bin"}, "--step"}});
 }
 
 }  // namespace

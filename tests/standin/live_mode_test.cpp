@@ -110,7 +110,7 @@ TEST(LiveSetting, ReadsBufferBytesAndDrainRate)
 
 TEST(LiveSetting, RejectsOtherTextAndKeepsTheValues)
 {
-    for (const char* text : {"", "16384", "16384,", ",5", "1,2x", "a,b", "4294967296,1"}) {
+    for (const char* text : {"", "16384", "16384,", ",5", "1,2x", "a,b", "4294967296,1", "0,0", "0,5", "5,0"}) {
         uint32_t buffer = 11;
         uint32_t drain = 12;
         EXPECT_FALSE(ParseLiveSetting(text, buffer, drain)) << text;

@@ -3,7 +3,7 @@
 // A fresh player on a configured system drive, with the stand-in vendor
 // library's journal and the two logs at hand.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
 #include "support/file_helpers.h"
 

@@ -1,6 +1,6 @@
 #include "call_report.h"
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -57,8 +57,12 @@ void CallReport::Note(const std::string& text)
     out << "  " << text << '\n';
 }
 
-void CallReport::Line(const std::string& label, const std::string& call, const std::string& outcome, double seconds)
+void CallReport::Line(const std::string& label, const std::string& call, std::string outcome, double seconds)
 {
+    if (IsSlow(seconds)) {
+        ++slow;
+        outcome += "  <- slow";
+    }
     char line[512];
     std::snprintf(line, sizeof line, "%-8s %-58s %9.2f ms  %s", label.c_str(), call.c_str(), seconds * 1000,
                   outcome.c_str());

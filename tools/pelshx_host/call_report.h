@@ -11,6 +11,13 @@
 const char* ResultName(int32_t result);
 
 std::string Hex(uintptr_t value);
+
+// A call that takes this long holds a video host up noticeably.
+constexpr int kSlowCallMilliseconds = 50;
+inline bool IsSlow(double seconds)
+{
+    return seconds * 1000 >= kSlowCallMilliseconds;
+}
 std::string Seconds(double seconds);
 
 class Stopwatch {
@@ -39,7 +46,8 @@ class CallReport {
 public:
     explicit CallReport(std::ostream& output) : out(output) {}
 
-    // A slot of the player interface; a result other than expected counts as unexpected.
+    // A slot of the player interface; a result other than expected counts as
+    // unexpected. Slow calls are flagged and counted, whatever made them slow.
     void Slot(int slot, const std::string& call, const TimedResult& outcome, const std::string& note = "",
               int32_t expected = 0);
     // An exported function, whose outcome is described in words.
@@ -47,10 +55,12 @@ public:
     void Note(const std::string& text);
 
     int Unexpected() const { return unexpected; }
+    int Slow() const { return slow; }
 
 private:
-    void Line(const std::string& label, const std::string& call, const std::string& outcome, double seconds);
+    void Line(const std::string& label, const std::string& call, std::string outcome, double seconds);
 
     std::ostream& out;
     int unexpected = 0;
+    int slow = 0;
 };

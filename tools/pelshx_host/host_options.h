@@ -19,6 +19,7 @@ struct StepRequest {
 enum class JournalMode { Runs, Full, Off };
 
 struct HostOptions {
+    bool check = false;  // check the installation instead of playing a stream
     std::string streamFile;
     std::string pluginPath;  // empty: the default plug-in beside the program
     int32_t port = 0;
@@ -36,9 +37,10 @@ struct HostOptions {
     JournalMode journal = JournalMode::Runs;
 };
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Check, Help, Version, Error };
 
-// On Error, error says what is wrong with the command line.
+// On Error, error says what is wrong with the command line. "/?" asks for the
+// help as "-h" and "--help" do.
 ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
 
-std::string HostUsage(const std::string& program);
+std::string HostUsage();

@@ -1,7 +1,8 @@
 #pragma once
 
 // The operating-system services the host program needs: loading a library at
-// run time, a window for the plug-in to draw in, and waiting. One
+// run time and finding out about library files, a window for the plug-in to
+// draw in, waiting, and the operator's interrupt (Ctrl-C). One
 // implementation per platform; nothing else in the program includes an
 // operating-system header.
 
@@ -19,6 +20,26 @@ void* OpenLibrary(const std::string& path, std::string& error);
 Symbol FindSymbol(void* library, const char* name);
 void CloseLibrary(void* library);
 
+// The vendor library's file name, such as "SHXStrm.dll".
+const char* VendorLibraryName();
+
+// The file the system loads for a library path or bare name; "" when it finds none.
+std::string FindLibraryFile(const std::string& pathOrName);
+
+// The full file name of a loaded library; "" when the system cannot tell.
+std::string LoadedLibraryFile(void* library);
+
+// The file of the vendor library that the plug-in brought into the process;
+// "" when it is not loaded.
+std::string LoadedVendorLibraryFile();
+
+// The file version from a library's version resource, such as "1.0.0.0"; ""
+// when the file has none.
+std::string FileVersion(const std::string& path);
+
+// True when a new file could be made in the directory (nothing is left behind).
+bool CanCreateFileIn(const std::string& directory);
+
 // A function of the vendor library that the plug-in brought into the process;
 // null when the vendor library is not loaded or has no such function.
 Symbol FindVendorSymbol(const char* name);
@@ -27,7 +48,12 @@ Symbol FindVendorSymbol(const char* name);
 void* CreateVideoWindow(int width, int height, const std::string& title);
 void DestroyVideoWindow(void* window);
 
-// Waits, keeping a window responsive meanwhile.
+// From now on an interrupt (Ctrl-C, Ctrl-Break, SIGINT) does not end the
+// program but is remembered, for the program to wind down on its own.
+void CatchInterrupts();
+bool Interrupted();
+
+// Waits, keeping a window responsive meanwhile; returns early on an interrupt.
 void Wait(unsigned milliseconds);
 
 }  // namespace host_platform

@@ -2,10 +2,14 @@
 
 #include "host_platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 #include <dlfcn.h>
 #include <limits.h>
+#include <link.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace host_platform {
@@ -14,6 +18,13 @@ namespace {
 
 const char kVendorLibrary[] = "libSHXStrm.so";
 
+std::atomic<bool> interrupted{false};
+
+void NoteInterrupt(int)
+{
+    interrupted = true;
+}
+
 std::string ProgramDirectory()
 {
     char path[PATH_MAX];
@@ -21,6 +32,17 @@ std::string ProgramDirectory()
     if (length <= 0) return ".";
     const std::string program(path, static_cast<std::size_t>(length));
     return program.substr(0, program.rfind('/'));
+}
+
+// Runs `use` on the vendor library as loaded now (null when it is not), holding
+// it only meanwhile.
+template <typename Use>
+auto UseLoadedVendor(Use use)
+{
+    void* vendor = dlopen(kVendorLibrary, RTLD_LAZY | RTLD_NOLOAD);
+    auto result = use(vendor);
+    if (vendor != nullptr) dlclose(vendor);  // only drops the reference that RTLD_NOLOAD added
+    return result;
 }
 
 }  // namespace
@@ -47,13 +69,45 @@ void CloseLibrary(void* library)
     dlclose(library);
 }
 
+const char* VendorLibraryName()
+{
+    return kVendorLibrary;
+}
+
+// A bare name is looked up by the dynamic loader along paths it keeps to
+// itself; only a name with a directory can be found here.
+std::string FindLibraryFile(const std::string& pathOrName)
+{
+    if (pathOrName.find('/') == std::string::npos) return "";
+    char resolved[PATH_MAX];
+    return realpath(pathOrName.c_str(), resolved) != nullptr ? resolved : "";
+}
+
+std::string LoadedLibraryFile(void* library)
+{
+    link_map* map = nullptr;
+    if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return "";
+    return map->l_name;
+}
+
+std::string LoadedVendorLibraryFile()
+{
+    return UseLoadedVendor([](void* vendor) { return vendor ? LoadedLibraryFile(vendor) : std::string(); });
+}
+
+std::string FileVersion(const std::string&)
+{
+    return "";  // shared objects carry no version resource
+}
+
+bool CanCreateFileIn(const std::string& directory)
+{
+    return access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
 Symbol FindVendorSymbol(const char* name)
 {
-    void* vendor = dlopen(kVendorLibrary, RTLD_LAZY | RTLD_NOLOAD);
-    if (vendor == nullptr) return nullptr;
-    const Symbol symbol = FindSymbol(vendor, name);
-    dlclose(vendor);  // only drops the reference that RTLD_NOLOAD added
-    return symbol;
+    return UseLoadedVendor([name](void* vendor) { return vendor ? FindSymbol(vendor, name) : nullptr; });
 }
 
 void* CreateVideoWindow(int, int, const std::string&)
@@ -63,10 +117,23 @@ void* CreateVideoWindow(int, int, const std::string&)
 
 void DestroyVideoWindow(void*) {}
 
+void CatchInterrupts()
+{
+    struct sigaction action = {};
+    action.sa_handler = NoteInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted()
+{
+    return interrupted;
+}
+
 void Wait(unsigned milliseconds)
 {
     timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR && !interrupted) {
     }
 }
 

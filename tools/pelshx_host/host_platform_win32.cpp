@@ -4,12 +4,25 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace host_platform {
 
 namespace {
 
 const char kVendorLibrary[] = "SHXStrm.dll";
 const char kWindowClass[] = "PelShxHostVideo";
+
+constexpr DWORD kInterruptCheckMilliseconds = 50;
+
+volatile LONG interrupted = 0;
+
+BOOL WINAPI NoteInterrupt(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    InterlockedExchange(&interrupted, 1);
+    return TRUE;
+}
 
 std::string SystemMessage(DWORD code)
 {
@@ -68,6 +81,57 @@ void CloseLibrary(void* library)
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
+const char* VendorLibraryName()
+{
+    return kVendorLibrary;
+}
+
+std::string FindLibraryFile(const std::string& pathOrName)
+{
+    char found[MAX_PATH] = {};
+    const DWORD length = SearchPathA(nullptr, pathOrName.c_str(), ".dll", sizeof found, found, nullptr);
+    return length > 0 && length < sizeof found ? found : "";
+}
+
+std::string LoadedLibraryFile(void* library)
+{
+    char file[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(library), file, sizeof file);
+    return length > 0 && length < sizeof file ? file : "";
+}
+
+std::string LoadedVendorLibraryFile()
+{
+    HMODULE vendor = GetModuleHandleA(kVendorLibrary);
+    return vendor == nullptr ? "" : LoadedLibraryFile(vendor);
+}
+
+std::string FileVersion(const std::string& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return "";
+    std::vector<char> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr ||
+        infoSize < sizeof *info)
+        return "";
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+bool CanCreateFileIn(const std::string& directory)
+{
+    const std::string probe = directory + "\\pelshx_host_check.tmp";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);  // deletes it
+    return true;
+}
+
 Symbol FindVendorSymbol(const char* name)
 {
     HMODULE vendor = GetModuleHandleA(kVendorLibrary);
@@ -96,12 +160,24 @@ void DestroyVideoWindow(void* window)
     PumpMessages();
 }
 
+void CatchInterrupts()
+{
+    SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+bool Interrupted()
+{
+    return interrupted != 0;
+}
+
 void Wait(unsigned milliseconds)
 {
     const DWORD deadline = GetTickCount() + milliseconds;
-    for (DWORD now = GetTickCount(); static_cast<LONG>(deadline - now) > 0; now = GetTickCount()) {
+    for (DWORD now = GetTickCount(); static_cast<LONG>(deadline - now) > 0 && !Interrupted(); now = GetTickCount()) {
         PumpMessages();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, deadline - now, QS_ALLINPUT);
+        // In slices, since an interrupt arrives on a thread of its own and wakes nothing here.
+        const DWORD slice = deadline - now < kInterruptCheckMilliseconds ? deadline - now : kInterruptCheckMilliseconds;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
     }
     PumpMessages();
 }

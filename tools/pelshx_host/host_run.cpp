@@ -2,6 +2,7 @@
 
 #include "host_platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -66,16 +67,19 @@ HostRun::HostRun(const HostOptions& chosen, std::ostream& output, std::ostream& 
 {
 }
 
-HostExit HostRun::Execute()
+HostExit HostRun::Execute(const std::string& pluginPath)
 {
+    host_platform::CatchInterrupts();
     std::string error;
     if (!stream.Open(options.streamFile, error)) {
         err << "pelshx_host: cannot read the stream file " << Quoted(options.streamFile) << ": " << error << '\n';
         return HOST_EXIT_NO_STREAM;
     }
-    const std::string pluginPath = options.pluginPath.empty() ? host_platform::DefaultPluginPath() : options.pluginPath;
-    if (!library.Load(pluginPath, error)) {
-        err << "pelshx_host: cannot use the plug-in " << Quoted(pluginPath) << ": " << error << '\n';
+    if (!RequestsWithinStream()) return HOST_EXIT_BAD_COMMAND_LINE;
+    PluginProblem problem;
+    if (!library.Load(pluginPath, problem)) {
+        err << "pelshx_host: cannot use the plug-in " << Quoted(pluginPath) << ": " << problem.finding << "\n  ("
+            << problem.advice << ")\n";
         return HOST_EXIT_NO_PLUGIN;
     }
     // The plug-in brought the vendor library in with it.
@@ -84,7 +88,28 @@ HostExit HostRun::Execute()
     Play();
     journal->Print(out, options.journal);
     PrintSummary();
+    if (interrupted) return HOST_EXIT_INTERRUPTED;
     return report.Unexpected() == 0 ? HOST_EXIT_OK : HOST_EXIT_UNEXPECTED_RESULT;
+}
+
+uint64_t HostRun::ChunkCount() const
+{
+    return (stream.Size() + options.chunkBytes - 1) / options.chunkBytes;
+}
+
+// A pause or step mode asked for at or past the last chunk would never come.
+bool HostRun::RequestsWithinStream() const
+{
+    const uint64_t chunks = ChunkCount();
+    const auto check = [&](const char* option, uint64_t at) {
+        if (at < chunks) return true;
+        err << "pelshx_host: " << option << " asks for chunk " << at << ", but the stream has " << chunks
+            << " chunks of " << options.chunkBytes << " bytes (0 to " << chunks - 1
+            << ")\nTry 'pelshx_host --help' for more information.\n";
+        return false;
+    };
+    return (!options.pause || check("--pause", options.pause->afterChunks)) &&
+           (!options.step || check("--step", options.step->afterChunks));
 }
 
 void HostRun::PrintHeader(const std::string& pluginPath) const
@@ -103,8 +128,11 @@ void HostRun::Play()
     if (OpenPort()) {
         SetVolume();
         FeedStream();
-        CapturePicture();
-        ReadBackSettings();
+        if (!interrupted) {
+            CapturePicture();
+            ReadBackSettings();
+        }
+        ReadDroppedCount();
         report.Slot(7, "Play_CloseStream(" + Port() + ")",
                     TimeCall([&] { return player->Play_CloseStream(options.port); }));
     }
@@ -153,6 +181,8 @@ void HostRun::FeedStream()
     std::vector<uint8_t> chunk;
     const Stopwatch feeding;
     for (; stream.Next(options.chunkBytes, chunk); ++tally.chunks) {
+        // Ctrl-C: the chunk just read is not fed, and the run winds down.
+        if ((interrupted = host_platform::Interrupted())) break;
         if (BeforeChunk(chunk)) continue;
         WaitForTurn(feeding);
         const bool stepping = stepsLeft > 0;
@@ -221,10 +251,12 @@ bool HostRun::WorthListing(const TimedResult& outcome, const InputOutcome& vendo
 {
     const bool first = tally.inputCalls == 1;
     const bool last = tally.bytesFed >= stream.Size();
-    const bool straightThrough = outcome.result == PLAY_OK && outcome.result == expected && vendor.refusalCount == 0;
+    const bool straightThrough =
+        outcome.result == PLAY_OK && outcome.result == expected && vendor.refusalCount == 0 && !IsSlow(outcome.seconds);
     if (options.eachInput || first || last || stepsLeft > 0 || !straightThrough) return true;
     if (!quietInputNoted)
-        report.Note("(Play_InputData calls that go straight through are not listed; --each-input lists them)");
+        report.Note("(Play_InputData calls that go straight through in good time are not listed; "
+                    "--each-input lists them)");
     quietInputNoted = true;
     return false;
 }
@@ -287,7 +319,7 @@ void HostRun::ReadBackSettings()
 {
     if (!options.readBack) return;
     const int32_t port = options.port;
-    int32_t state = 0, volume = 0, width = 0, height = 0, overlay = 0, quality = 0, dropped = 0, headLength = 0;
+    int32_t state = 0, volume = 0, width = 0, height = 0, overlay = 0, quality = 0, headLength = 0;
     uint32_t colourKey = 0;
     int32_t videoParameters[6] = {};
     int32_t region[4] = {};
@@ -309,8 +341,8 @@ void HostRun::ReadBackSettings()
          [&] { return "overlay " + std::to_string(overlay) + ", colour key " + Hex(colourKey); }},
         {17, "Play_GetPicQuality" + onPort, [&] { return player->Play_GetPicQuality(port, &quality); },
          [&] { return "quality " + std::to_string(quality); }},
-        {19, "Play_GetThrowNum" + onPort, [&] { return player->Play_GetThrowNum(port, &dropped); },
-         [&] { return "dropped frames " + std::to_string(dropped); }},
+        {19, "Play_GetThrowNum" + onPort, [&] { return player->Play_GetThrowNum(port, &tally.dropped); },
+         [&] { return "dropped " + std::to_string(tally.dropped); }},
         {21, "Play_SetVideoPara" + onPort, [&] { return player->Play_SetVideoPara(port, videoParameters); },
          [&] { return "video parameters " + Values(videoParameters, 6); }},
         {23, "Play_SetDispRegion" + onPort, [&] { return player->Play_SetDispRegion(port, region); },
@@ -325,6 +357,17 @@ void HostRun::ReadBackSettings()
     }
 }
 
+// What the plug-in dropped, for the summary, unless the read-back asked already.
+void HostRun::ReadDroppedCount()
+{
+    if (options.readBack && !interrupted) return;
+    int32_t dropped = 0;
+    const TimedResult outcome = TimeCall([&] { return player->Play_GetThrowNum(options.port, &dropped); });
+    report.Slot(19, "Play_GetThrowNum(" + Port() + ")", outcome,
+                outcome.result == PLAY_OK ? "dropped " + std::to_string(dropped) : "");
+    if (outcome.result == PLAY_OK) tally.dropped = dropped;
+}
+
 // A line a second while feeding; the closing one only when there were others.
 void HostRun::ShowProgress(bool closing)
 {
@@ -335,13 +378,26 @@ void HostRun::ShowProgress(bool closing)
     std::snprintf(line, sizeof line, "progress: %llu chunks, %llu of %llu bytes (%.0f%%), %.1f s",
                   static_cast<unsigned long long>(tally.chunks), static_cast<unsigned long long>(tally.bytesFed),
                   static_cast<unsigned long long>(stream.Size()), 100.0 * tally.bytesFed / stream.Size(), now);
-    out << line << std::endl;
+    out << line << EstimatedTimeLeft(closing) << std::endl;
+}
+
+// At the chosen rate the rest of the stream takes a known time; as fast as
+// the plug-in returns it does not.
+std::string HostRun::EstimatedTimeLeft(bool closing) const
+{
+    if (closing || options.chunksPerSecond == 0) return "";
+    const uint64_t chunks = ChunkCount();
+    const double seconds = static_cast<double>(chunks - std::min(chunks, tally.chunks)) / options.chunksPerSecond;
+    char text[48];
+    std::snprintf(text, sizeof text, ", about %.1f s left", seconds);
+    return text;
 }
 
 void HostRun::PrintSummary() const
 {
     char line[200];
-    out << "\nSummary\n";
+    out << (interrupted ? "\nSummary (interrupted: feeding stopped after chunk " + std::to_string(tally.chunks) + ")\n"
+                        : std::string("\nSummary\n"));
     std::snprintf(line, sizeof line, "  chunks fed          %llu of %llu, %llu of %llu bytes",
                   static_cast<unsigned long long>(tally.chunksFed), static_cast<unsigned long long>(tally.chunks),
                   static_cast<unsigned long long>(tally.bytesFed), static_cast<unsigned long long>(stream.Size()));
@@ -360,6 +416,11 @@ void HostRun::PrintSummary() const
             << (tally.pictureBytes < 0 ? "none"
                                        : options.capturePath + ", " + std::to_string(tally.pictureBytes) + " bytes")
             << '\n';
+    out << "  dropped by plug-in  "
+        << (tally.dropped < 0 ? std::string("not known (Play_GetThrowNum gave no count)")
+                              : std::to_string(tally.dropped))
+        << '\n';
+    out << "  slow calls          " << report.Slow() << " (" << kSlowCallMilliseconds << " ms or more)\n";
     out << "  unexpected results  " << report.Unexpected() << '\n';
     out << "  wall time           " << Seconds(wallClock.Seconds()) << '\n';
 }

@@ -20,6 +20,8 @@ enum HostExit {
     HOST_EXIT_BAD_COMMAND_LINE = 2,
     HOST_EXIT_NO_PLUGIN = 3,
     HOST_EXIT_NO_STREAM = 4,
+    HOST_EXIT_CHECK_PROBLEM = 5,
+    HOST_EXIT_INTERRUPTED = 130,  // as shells report a program ended by Ctrl-C
 };
 
 // The figures of the closing summary, each counted as it happened.
@@ -39,14 +41,17 @@ struct RunTally {
     double hostPauseSeconds = 0;
     uint64_t steps = 0;      // granted
     long pictureBytes = -1;  // -1: no picture file
+    int32_t dropped = -1;    // inputs the plug-in dropped; -1: not known
 };
 
 class HostRun {
 public:
     HostRun(const HostOptions& chosen, std::ostream& output, std::ostream& errors);
-    HostExit Execute();
+    HostExit Execute(const std::string& pluginPath);
 
 private:
+    uint64_t ChunkCount() const;
+    bool RequestsWithinStream() const;
     void PrintHeader(const std::string& pluginPath) const;
     void Play();
     bool CreatePlayer();
@@ -63,7 +68,9 @@ private:
     void SetVolume();
     void CapturePicture();
     void ReadBackSettings();
-    void ShowProgress(bool force);
+    void ReadDroppedCount();
+    void ShowProgress(bool closing);
+    std::string EstimatedTimeLeft(bool closing) const;
     void PrintSummary() const;
     void PrintVendorSummary() const;
 
@@ -80,6 +87,7 @@ private:
     void* window = nullptr;
     uint64_t stepsLeft = 0;
     bool quietInputNoted = false;
+    bool interrupted = false;
     RunTally tally;
     Stopwatch wallClock;
     double lastProgress = 0;

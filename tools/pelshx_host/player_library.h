@@ -2,9 +2,15 @@
 
 // The plug-in, loaded at run time by name as a video host loads it, and its two exports.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 #include <string>
+
+// Why a plug-in cannot be used, and what to do about it.
+struct PluginProblem {
+    std::string finding;
+    std::string advice;
+};
 
 class PlayerLibrary {
 public:
@@ -13,9 +19,13 @@ public:
     PlayerLibrary& operator=(const PlayerLibrary&) = delete;
     ~PlayerLibrary();
 
-    // False, with the reason in error, when the library cannot be loaded or
-    // lacks one of the exports.
-    bool Load(const std::string& path, std::string& error);
+    // False, with the reason in problem, when the library cannot be loaded or
+    // lacks one of the exports. A library that cannot be loaded is told apart
+    // from a vendor library missing or unloadable beside it.
+    bool Load(const std::string& path, PluginProblem& problem);
+
+    // The file the system loaded.
+    std::string File() const;
 
     IPlayer* Create() const { return create(); }
     void Release(IPlayer* player) const { release(player); }
@@ -25,3 +35,10 @@ private:
     IPlayer* (*create)() = nullptr;
     void(PELSHX_STDCALL* release)(IPlayer*) = nullptr;
 };
+
+// "file version 1.0.0.0", or "no version information".
+std::string VersionText(const std::string& file);
+
+// The vendor library the plug-in at pluginFile would bring in: the one beside
+// it, else the one the system finds by name; "" when there is none.
+std::string FindVendorLibraryFor(const std::string& pluginFile);

@@ -1,0 +1,256 @@
+#include "config_diagnosis.h"
+
+#include "config/config_reader.h"
+#include "config/player_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+using namespace player_settings;
+
+const char kSubject[] = "configuration";
+
+std::string Lower(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// Equal but for one letter changed, added or left out.
+bool OneLetterApart(const std::string& a, const std::string& b)
+{
+    const std::string& longer = a.size() >= b.size() ? a : b;
+    const std::string& shorter = a.size() >= b.size() ? b : a;
+    if (longer.size() - shorter.size() > 1) return false;
+    std::size_t front = 0;
+    while (front < shorter.size() && shorter[front] == longer[front]) ++front;
+    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
+    return front == shorter.size() ||
+           shorter.compare(front + skip, std::string::npos, longer, front + 1, std::string::npos) == 0;
+}
+
+// The file as the player reads it: its pieces, and the line each begins on.
+class ConfigText {
+public:
+    explicit ConfigText(std::vector<std::string> read) : pieces(std::move(read))
+    {
+        std::size_t line = 1;
+        for (const std::string& piece : pieces) {
+            lines.push_back(line);
+            if (!piece.empty() && piece.back() == '\n') ++line;
+        }
+    }
+
+    std::size_t Count() const { return pieces.size(); }
+    const std::string& Piece(std::size_t index) const { return pieces[index]; }
+    std::string Line(std::size_t index) const { return "line " + std::to_string(lines[index]); }
+
+    // The piece is the start of a line longer than a piece: more than its line break follows.
+    bool PartOfLongLine(std::size_t index) const
+    {
+        return pieces[index].size() == kConfigPieceChars && pieces[index].back() != '\n' && index + 1 < pieces.size() &&
+               !Trimmed(pieces[index + 1]).empty();
+    }
+
+    ConfigLookup LookUp(const std::string& key) const
+    {
+        std::size_t next = 0;
+        return LookUpConfigValue(
+            [&](std::string& piece) {
+                if (next == pieces.size()) return false;
+                piece = pieces[next++];
+                return true;
+            },
+            kSection, key);
+    }
+
+    // The first bracketed text of a piece that is no '#' comment; "" when none.
+    std::string FirstName(std::size_t index) const
+    {
+        const std::string& piece = pieces[index];
+        std::string name;
+        std::size_t open = 0;
+        if ((!piece.empty() && piece[0] == '#') || !ConfigBracketedText(piece, 0, name, open)) return "";
+        return name;
+    }
+
+private:
+    std::vector<std::string> pieces;
+    std::vector<std::size_t> lines;
+};
+
+// Why a name the player looks for was not recognised in a piece; "" when the
+// piece has no near miss of it.
+std::string NearMiss(const ConfigText& text, std::size_t index, const std::string& name)
+{
+    const std::string written = text.FirstName(index);
+    if (written.empty() || written == name) return "";
+    if (Trimmed(written) == name) return text.Line(index) + " has spaces inside the brackets: [" + written + "]";
+    if (Lower(written) == Lower(name) || OneLetterApart(Lower(written), Lower(name)))
+        return text.Line(index) + " has [" + written + "], which differs from [" + name + "]; case counts";
+    return "";
+}
+
+// "KEY=value" or "KEY value" without brackets.
+std::string WrittenWithoutBrackets(const ConfigText& text, std::size_t index, const std::string& key)
+{
+    const std::string piece = Trimmed(text.Piece(index));
+    if (Lower(piece).compare(0, key.size(), Lower(key)) != 0 || piece.find('[') == 0) return "";
+    return text.Line(index) + " is written \"" + piece + "\"; the player reads only [" + key + "] [value]";
+}
+
+std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key)
+{
+    if (lookup.keyPiece != ConfigLookup::kNotSeen)
+        return text.PartOfLongLine(lookup.keyPiece)
+                   ? text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
+                         " characters; it is read in pieces, so its value is cut"
+                   : text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
+    const bool sectionSeen = lookup.sectionPiece != ConfigLookup::kNotSeen;
+    for (std::size_t i = 0; i < text.Count(); ++i) {
+        std::size_t open = 0;
+        if (sectionSeen && i < lookup.sectionPiece && ConfigPieceNames(text.Piece(i), key, open))
+            return text.Line(i) + " sets it before [" + std::string(kSection) + "]; only lines after it count";
+        for (const std::string& reason : {WrittenWithoutBrackets(text, i, key), NearMiss(text, i, key)})
+            if (!reason.empty()) return reason;
+    }
+    return sectionSeen ? "" : "the section [" + std::string(kSection) + "] is missing";
+}
+
+std::string DefaultOf(const std::string& key)
+{
+    return key == kTracePathKey ? kDefaultTraceDirectory : std::to_string(kDefaultDebugLevel);
+}
+
+// Something other than an optional sign and digits, perhaps in white space.
+bool NotANumber(const std::string& value)
+{
+    const std::string number = Trimmed(value);
+    const std::size_t digits = number.find_first_of("+-") == 0 ? 1 : 0;
+    return number.size() == digits || !std::all_of(number.begin() + static_cast<std::ptrdiff_t>(digits), number.end(),
+                                                   [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, Findings& findings)
+{
+    const std::string where = " (" + text.Line(lookup.keyPiece) + ")";
+    const std::string setting = key + " [" + lookup.value + "]";
+    if (key == kDebugLevelKey && NotANumber(lookup.value))
+        findings.Problem(kSubject,
+                         setting + where + " is not a number; the player reads it as " +
+                             std::to_string(ParseDebugLevel(lookup.value)),
+                         "write a number: 0 errors only, 1 every call but input, 2 everything");
+    else if (key == kTracePathKey && lookup.value != Trimmed(lookup.value))
+        findings.Problem(kSubject, setting + where + " has spaces inside the brackets; they are part of the path",
+                         "remove them: a leading space makes the path relative");
+    else
+        findings.Ok(kSubject, setting + where);
+}
+
+void JudgeKey(const ConfigText& text, const std::string& key, Findings& findings)
+{
+    const ConfigLookup lookup = text.LookUp(key);
+    if (lookup.found) {
+        JudgeValue(text, lookup, key, findings);
+        for (std::size_t i = lookup.keyPiece + 1; i < text.Count(); ++i) {
+            std::size_t open = 0;
+            if (ConfigPieceNames(text.Piece(i), key, open))
+                findings.Problem(kSubject,
+                                 key + " is set again on " + text.Line(i) + "; only the first, on " +
+                                     text.Line(lookup.keyPiece) + ", counts",
+                                 "keep one [" + key + "] line");
+        }
+        return;
+    }
+    const std::string reason = WhyNotFound(text, lookup, key);
+    const std::string fallback = key + " not found, so the default " + DefaultOf(key) + " applies";
+    if (reason.empty())
+        findings.Note(kSubject, fallback, "add [" + key + "] [value] after [" + kSection + "] to set it");
+    else
+        findings.Problem(kSubject, fallback + ": " + reason,
+                         "write it as [" + key + "] [value] after [" + kSection + "]");
+}
+
+void JudgeSection(const ConfigText& text, Findings& findings)
+{
+    const ConfigLookup lookup = text.LookUp(kSection);
+    if (lookup.sectionPiece != ConfigLookup::kNotSeen) {
+        findings.Ok(kSubject, "section [" + std::string(kSection) + "] on " + text.Line(lookup.sectionPiece));
+        return;
+    }
+    std::string reason;
+    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = NearMiss(text, i, kSection);
+    findings.Problem(kSubject,
+                     "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
+                     "start the settings with a line [" + std::string(kSection) + "]");
+}
+
+// Lines starting with ';', or with '#' after white space, are no comments:
+// what they name takes effect.
+void JudgeWouldBeComments(const ConfigText& text, Findings& findings)
+{
+    for (std::size_t i = 0; i < text.Count(); ++i) {
+        const std::string piece = Trimmed(text.Piece(i));
+        const bool indentedHash = !piece.empty() && piece[0] == '#' && text.Piece(i)[0] != '#';
+        if (piece.empty() || (piece[0] != ';' && !indentedHash) || text.FirstName(i).empty()) continue;
+        findings.Problem(kSubject,
+                         text.Line(i) + " starts with '" + piece[0] + "'" + (indentedHash ? " after white space" : "") +
+                             ", which does not make a comment: it takes effect",
+                         "start comments with '#' in the first column");
+    }
+}
+
+// False when the file's encoding keeps the player from reading it at all.
+bool JudgeEncoding(const std::string& bytes, Findings& findings)
+{
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
+        bytes.find('\0') != std::string::npos) {
+        findings.Problem(kSubject, "the file is saved as UTF-16; the player finds nothing in it",
+                         "save it as plain ANSI text");
+        return false;
+    }
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        findings.Note(kSubject,
+                      "the file is saved as UTF-8 with a byte order mark; a '#' comment on its first line "
+                      "would not count as one",
+                      "save it as plain ANSI text");
+    return true;
+}
+
+}  // namespace
+
+void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
+{
+    std::ifstream in(configFile, std::ios::binary);
+    if (!in) {
+        findings.Problem(kSubject,
+                         configFile + " cannot be opened; the player uses TRACE_PATH " +
+                             std::string(kDefaultTraceDirectory) + " and DEBUG_LEVEL " +
+                             std::to_string(kDefaultDebugLevel),
+                         "create it (or make it readable) with the lines [GLOBAL], [TRACE_PATH] [directory] and "
+                         "[DEBUG_LEVEL] [level]");
+        return;
+    }
+    findings.Ok(kSubject, "the player reads " + configFile);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!JudgeEncoding(bytes, findings)) return;
+    std::vector<std::string> pieces;
+    ReadConfigPieces(configFile, pieces);
+    const ConfigText text(std::move(pieces));
+    JudgeSection(text, findings);
+    JudgeKey(text, kTracePathKey, findings);
+    JudgeKey(text, kDebugLevelKey, findings);
+    JudgeWouldBeComments(text, findings);
+}

@@ -1,0 +1,186 @@
+#include "installation_check.h"
+
+#include "config_diagnosis.h"
+#include "findings.h"
+#include "host_platform.h"
+#include "player_library.h"
+
+#include "config/paths.h"
+#include "config/player_settings.h"
+#include "trace/trace_log.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kVendorFunctions[] = {
+    "SHX_PlayStrm_Init",   "SHX_PlayStrm_Uninit",      "SHX_PlayStrm_OpenStream",
+    "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",       "SHX_PlayStrm_InputData",
+    "SHX_PlayStrm_Stop",   "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp",
+};
+
+// True when the plug-in loaded with both exports.
+bool CheckPlugin(PlayerLibrary& library, const std::string& path, Findings& findings)
+{
+    PluginProblem problem;
+    if (!library.Load(path, problem)) {
+        findings.Problem("plug-in", "cannot use \"" + path + "\": " + problem.finding, problem.advice);
+        return false;
+    }
+    const std::string file = library.File();
+    if (host_platform::FileVersion(file).empty())
+        findings.Note("plug-in", "loaded " + file + ", " + VersionText(file),
+                      "use a released build, which carries its version");
+    else
+        findings.Ok("plug-in", "loaded " + file + ", " + VersionText(file));
+    findings.Ok("plug-in", "exports CreateSinglePlayerDll and ReleaseSinglePlayerDll");
+    return true;
+}
+
+// The vendor library as the loaded plug-in brought it in.
+void CheckLoadedVendor(Findings& findings)
+{
+    const std::string vendor = host_platform::LoadedVendorLibraryFile();
+    findings.Ok("vendor library", "loaded with the plug-in from " + vendor + ", " + VersionText(vendor));
+    std::string missing;
+    for (const char* function : kVendorFunctions)
+        if (host_platform::FindVendorSymbol(function) == nullptr)
+            missing += std::string(missing.empty() ? "" : ", ") + function;
+    if (missing.empty())
+        findings.Ok("vendor library", "exports all nine SHX_PlayStrm_ functions");
+    else
+        findings.Problem("vendor library", "lacks " + missing, "install the vendor's own SHXStrm library");
+    if (host_platform::FindVendorSymbol("ShxStandin_GetCall") != nullptr)
+        findings.Note("vendor library", "this is the project's stand-in, not the vendor's library",
+                      "install the vendor's SHXStrm.dll for real playback");
+}
+
+// The vendor library on its own, when the plug-in could not be loaded.
+void CheckVendorAlone(const std::string& pluginPath, Findings& findings)
+{
+    const std::string plugin = host_platform::FindLibraryFile(pluginPath);
+    const std::string vendor = FindVendorLibraryFor(plugin.empty() ? pluginPath : plugin);
+    if (vendor.empty()) {
+        findings.Problem("vendor library", std::string(host_platform::VendorLibraryName()) + " not found",
+                         "put the vendor's library beside the plug-in");
+        return;
+    }
+    std::string error;
+    void* library = host_platform::OpenLibrary(vendor, error);
+    if (library == nullptr) {
+        findings.Problem("vendor library", vendor + " cannot be loaded: " + error,
+                         "replace it with an intact copy of the vendor's library for this system");
+        return;
+    }
+    findings.Ok("vendor library", "found at " + vendor + " and loadable");
+    host_platform::CloseLibrary(library);
+}
+
+// The nearest directory of the path that exists.
+fs::path NearestExisting(fs::path directory)
+{
+    std::error_code ignored;
+    while (!directory.empty() && !fs::is_directory(directory, ignored) && directory.has_parent_path() &&
+           directory.parent_path() != directory)
+        directory = directory.parent_path();
+    return directory;
+}
+
+// True when records can be written to the directory once Play_Init has run.
+bool CheckTraceDirectory(const std::string& directory, Findings& findings)
+{
+    if (DirectoryExists(directory)) {
+        findings.Ok("logs", "trace directory " + directory + " exists");
+        return true;
+    }
+    const fs::path existing = NearestExisting(fs::path(directory).parent_path());
+    if (!existing.empty() && host_platform::CanCreateFileIn(existing.string())) {
+        findings.Note("logs", "trace directory " + directory + " does not exist yet; Play_Init can create it",
+                      "nothing, or create it now");
+        return false;
+    }
+    findings.Problem("logs", "trace directory " + directory + " does not exist and cannot be created",
+                     "create it, or set [TRACE_PATH] to a directory the host may write in");
+    return false;
+}
+
+long long FileSize(const std::string& path)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? -1 : static_cast<long long>(size);
+}
+
+void CheckLog(const std::string& log, bool directoryExists, Findings& findings)
+{
+    const long long size = FileSize(log);
+    if (size < 0) {
+        if (directoryExists && !host_platform::CanCreateFileIn(fs::path(log).parent_path().string()))
+            findings.Problem("logs", log + " cannot be created", "let the host's account write in the trace directory");
+        else
+            findings.Ok("logs", log + " not there yet; the first record makes it");
+    } else if (std::FILE* file = std::fopen(log.c_str(), "ab")) {  // appending nothing leaves it as it is
+        std::fclose(file);
+        findings.Ok("logs", log + " can be appended to, " + std::to_string(size) + " bytes");
+    } else {
+        findings.Problem("logs", log + " cannot be appended to (" + std::to_string(size) + " bytes)",
+                         "make it writable for the host's account");
+    }
+    const long long backup = FileSize(log + ".bak");
+    if (backup >= 0)
+        findings.Note("logs",
+                      log + ".bak exists, " + std::to_string(backup) + " bytes: the log has moved aside past " +
+                          std::to_string(TraceLog::LOG_ROTATE_SIZE / 1048576) + " MiB",
+                      "read it too for older records");
+}
+
+void CheckLogs(const std::string& configFile, Findings& findings)
+{
+    const PlayerSettings settings = ReadPlayerSettings(configFile);
+    const bool directoryExists = CheckTraceDirectory(settings.traceDirectory, findings);
+    if (settings.debugLevel <= 0)
+        findings.Note("logs",
+                      "debug level " + std::to_string(settings.debugLevel) +
+                          ": only errors are logged; with no error there is no log at all",
+                      "set [DEBUG_LEVEL] [1] to log every call");
+    else
+        findings.Ok("logs", "debug level " + std::to_string(settings.debugLevel));
+    CheckLog(settings.traceDirectory + player_settings::kRuntimeLogName, directoryExists, findings);
+    CheckLog(settings.traceDirectory + player_settings::kErrorLogName, directoryExists, findings);
+    const TraceLog early;
+    findings.Note("logs",
+                  "records made before Play_Init go to " + early.RuntimeLogPath() + " and " + early.ErrorLogPath(),
+                  "look there for errors of calls made before Play_Init");
+}
+
+}  // namespace
+
+bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
+{
+    Findings findings(out);
+    PlayerLibrary library;
+    if (CheckPlugin(library, pluginPath, findings))
+        CheckLoadedVendor(findings);
+    else
+        CheckVendorAlone(pluginPath, findings);
+
+    std::string root;
+    if (GetSystemDriveRoot(root) != 0) {
+        findings.Problem("configuration", "the system drive cannot be found; Play_Init fails with -1",
+                         "run on a working Windows installation");
+    } else {
+        const std::string configFile = ConfigFilePath(root);
+        DiagnoseConfigFile(configFile, findings);
+        CheckLogs(configFile, findings);
+    }
+    if (findings.Problems() == 0)
+        out << "verdict: the installation is sound\n";
+    else
+        out << "verdict: " << findings.Problems() << (findings.Problems() == 1 ? " problem" : " problems")
+            << " found, first " << findings.FirstProblem() << '\n';
+    return findings.Problems() == 0;
+}
