@@ -7,7 +7,7 @@
 // Usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY
 // Prints one line of figures; exits 1 when a check failed, 2 for a bad call.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 #include "process_figures.h"
 #include "shxstrm_standin.h"
 #include "support/result_codes.h"

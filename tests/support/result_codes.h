@@ -2,7 +2,7 @@
 
 // The result codes the interface documents; anything else from a slot is a fault.
 
-#include "plugin/iplayer.h"
+#include "PelShx_PlaySDK.h"
 
 inline bool IsResultCode(int32_t result)
 {
