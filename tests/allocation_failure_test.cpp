@@ -3,40 +3,12 @@
 // no file is left open.
 // The program's own operator new fails on request.
 
+#include "support/counting_new.h"
 #include "support/player_fixture.h"
 
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-int allocationsBeforeFailure = -1;  // -1: never fail
-bool onlyOneFails = false;           // otherwise every allocation fails from then on
-int failuresMet = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    if (allocationsBeforeFailure == 0) {
-        ++failuresMet;
-        if (onlyOneFails) allocationsBeforeFailure = -1;
-        throw std::bad_alloc();
-    }
-    if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
+using counting_new::allocationsBeforeFailure;
+using counting_new::failuresMet;
+using counting_new::onlyOneFails;
 
 namespace {
 

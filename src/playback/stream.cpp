@@ -14,7 +14,7 @@ try {
     if (openBufferSize == 0) return RejectArgument(__LINE__);
     PortRecord& record = ports[port];
     if (record.playState != 0)
-        if (const int32_t result = StopForReopen(port, channel)) return result;
+        if (const int32_t result = StopForReopen(port)) return result;
 
     // No step undoes an earlier one: a stream left opened by a failed step is
     // opened again by the next attempt.
@@ -35,7 +35,7 @@ try {
 
 // A playing port is closed through the interface, as the host would close it,
 // so the close writes its own records.
-int32_t ShxPlayer::StopForReopen(int32_t port, int32_t channel)
+int32_t ShxPlayer::StopForReopen(int32_t port)
 {
     ReportError(__LINE__, texts::kMustStopFirst);
     IPlayer& self = *this;
@@ -44,7 +44,7 @@ int32_t ShxPlayer::StopForReopen(int32_t port, int32_t channel)
         return closed;
     }
     // The port keeps its binding; this fails only when every channel is bound.
-    if (SetPlayPort(port, channel) == 0) return TranslateShxResult(kReportingSource, __LINE__, 0, "SetPlayPort()");
+    if (!bindings.SetPlayPort(port)) return TranslateShxResult(kReportingSource, __LINE__, 0, "SetPlayPort()");
     return PLAY_OK;
 }
 

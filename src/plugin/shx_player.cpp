@@ -36,9 +36,8 @@ int32_t PELSHX_STDCALL ShxPlayer::Play_Uninit()
     return 0;
 }
 
-void ShxPlayer::WriteEntryRecord(const Operation& operation) noexcept
+void ShxPlayer::WriteEntryRecordNow(const Operation& operation) noexcept
 {
-    if (debugLevel < operation.entryLevel) return;
     try {
         trace.WriteRuntime(operation.description, operation.name, "", "", "", "");
     } catch (...) {
@@ -64,15 +63,7 @@ int32_t ShxPlayer::RejectArgument(int32_t line) noexcept
     return Refuse(line, texts::kBadArgument, PLAY_ERR_PARAM);
 }
 
-int32_t ShxPlayer::BeginOnPort(const Operation& operation, int32_t port, int32_t line) noexcept
+int32_t ShxPlayer::ReportUnbound(const Operation& operation, int32_t line)
 {
-    WriteEntryRecord(operation);
-    return IsValidPort(port) ? PLAY_OK : RejectArgument(line);
-}
-
-int32_t ShxPlayer::BeginOnChannel(const Operation& operation, int32_t port, int32_t& channel, int32_t line)
-{
-    if (const int32_t result = BeginOnPort(operation, port, line)) return result;
-    if (FindChannel(port, channel)) return PLAY_OK;
     return TranslateShxResult(kReportingSource, line, 0, std::string(operation.name) + "()");
 }

@@ -4,14 +4,11 @@
 // library, its 128 ports, their bindings to the 32 vendor channels, and its logs.
 
 #include "PelShx_PlaySDK.h"
+#include "playback/channel_bindings.h"
 #include "trace/trace_log.h"
 
-#include <list>
-#include <map>
 #include <string>
 
-constexpr int32_t MAX_PORTS = 128;
-constexpr int32_t MAX_CHANNELS = 32;
 constexpr int32_t VIDEO_PARAM_DEFAULT = 50;
 constexpr int32_t OPEN_WIDTH = 352;
 constexpr int32_t OPEN_HEIGHT = 288;
@@ -77,11 +74,6 @@ public:
     // vendorCode 0 stands for a failed check of the plug-in's own.
     int32_t TranslateShxResult(std::string sourceFile, int32_t line, int32_t vendorCode, std::string context);
 
-    // Binds the port to the lowest free channel. 1 when the port is bound
-    // afterwards, 0 when no channel is free (even for a port already bound).
-    // channel is written only when a new binding is made.
-    int32_t SetPlayPort(int32_t port, int32_t& channel);
-
 private:
     // What a port operation writes in its entry record and uses as context.
     struct Operation {
@@ -92,7 +84,13 @@ private:
 
     static bool IsValidPort(int32_t port) { return port >= 0 && port < MAX_PORTS; }
 
-    void WriteEntryRecord(const Operation& operation) noexcept;
+    // The port operations' common steps are inline: at debug level 0 they are
+    // all the plug-in adds to a call of the vendor library.
+    void WriteEntryRecord(const Operation& operation) noexcept
+    {
+        if (debugLevel >= operation.entryLevel) WriteEntryRecordNow(operation);
+    }
+    void WriteEntryRecordNow(const Operation& operation) noexcept;
     // An error record of the plug-in's own (code 0 unless given).
     void ReportError(int32_t line, const char* text, int32_t code = 0) noexcept;
     // Reports a refused call with code 0 and returns its result.
@@ -102,9 +100,19 @@ private:
     // The common start of the port operations: entry record, port range, and
     // for those that need it the channel lookup. PLAY_OK when the operation
     // may go on. Failures are reported at the caller's line.
-    int32_t BeginOnPort(const Operation& operation, int32_t port, int32_t line = __builtin_LINE()) noexcept;
+    int32_t BeginOnPort(const Operation& operation, int32_t port, int32_t line = __builtin_LINE()) noexcept
+    {
+        WriteEntryRecord(operation);
+        return IsValidPort(port) ? PLAY_OK : RejectArgument(line);
+    }
     int32_t BeginOnChannel(const Operation& operation, int32_t port, int32_t& channel,
-                           int32_t line = __builtin_LINE());
+                           int32_t line = __builtin_LINE())
+    {
+        if (const int32_t result = BeginOnPort(operation, port, line)) return result;
+        channel = bindings.ChannelOf(port);
+        return channel != ChannelBindings::kUnbound ? PLAY_OK : ReportUnbound(operation, line);
+    }
+    int32_t ReportUnbound(const Operation& operation, int32_t line);
 
     // Reports values of a port record through a host's pointer: copy(record, out)
     // writes them once the port and the pointer have passed their checks.
@@ -118,13 +126,11 @@ private:
         return PLAY_OK;
     }
 
-    bool FindChannel(int32_t port, int32_t& channel) const;
-    int32_t StopForReopen(int32_t port, int32_t channel);
+    int32_t StopForReopen(int32_t port);
     // False when the vendor library refused every attempt and the data was dropped.
     bool HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept;
 
-    std::list<int32_t> usedChannels;
-    std::map<int32_t, int32_t> portChannels;
+    ChannelBindings bindings;
     TraceLog trace;
     int32_t debugLevel = 0;
     PortRecord ports[MAX_PORTS];

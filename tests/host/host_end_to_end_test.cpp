@@ -460,4 +460,27 @@ TEST_F(HostProgramErrors, InterruptWindsDownAndSumsUp)
 }
 #endif
 
+// Bench mode runs the plug-in with a configuration of its own and leaves the
+// host's configuration, and the logs it names, as they were.
+TEST(HostBenchMode, PrintsBothRatiosAndPutsTheConfigurationBack)
+{
+    const SystemDrive drive;
+    const std::string configFile = DriveRoot() + "tavo/cfg/TAVO.cfg";
+    const std::string configuration = ReadFile(configFile);
+    std::remove(drive.RuntimeLog().c_str());
+
+    const ProgramRun run = RunProgram("pelshx_host", {"--bench", "--port=3"});
+    ASSERT_EQ(0, run.exitCode) << run.output;
+    for (const std::string level : {"0", "2"}) {
+        std::smatch figures;
+        ASSERT_TRUE(std::regex_search(run.output, figures,
+                                      std::regex("debug level " + level + " +([0-9.]+) ns +([0-9.]+) ns +([0-9.]+)")))
+            << run.output;
+        EXPECT_NEAR(std::stod(figures[1]) / std::stod(figures[2]), std::stod(figures[3]), 0.001) << figures[0];
+    }
+    EXPECT_EQ(configuration, ReadFile(configFile));
+    EXPECT_FALSE(std::ifstream(drive.RuntimeLog()).good());
+    EXPECT_FALSE(std::ifstream(DriveRoot() + "tavo/pelshx-bench-trace/PelShx_Player_Runtime.log").good());
+}
+
 }  // namespace

@@ -17,7 +17,7 @@ chunks through Play_InputData, closes the port and releases the player. Prints
 every call with its result and duration (calls of 50 ms or more are flagged),
 what the vendor library received when it keeps a journal (the stand-in does),
 and a summary. With --check it checks the installation instead and plays
-nothing.)";
+nothing; with --bench it times Play_InputData instead.)";
 
 const char kFooter[] = R"(--pause and --step may each be given once; an AT at or past the stream's last
 chunk is an error (exit 2), found once the stream file is open.
@@ -140,6 +140,10 @@ std::unique_ptr<CLI::App> MakeApp(HostOptions& options, bool& version)
     app->add_flag("--check", options.check,
                   "check the installation (plug-in, vendor library, configuration file, logs) and change nothing")
         ->disable_flag_override();
+    app->add_flag("--bench", options.bench,
+                  "time Play_InputData at debug levels 0 and 2 against the same work done directly, print the "
+                  "ratios (rewrites the configuration file for the run, then puts it back)")
+        ->disable_flag_override();
     app->add_option("--plugin", options.pluginPath, "the plug-in library (default: PelShx_PlaySDK beside this program)")
         ->type_name("PATH")
         ->check(kNotEmpty);
@@ -236,6 +240,7 @@ ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& op
     }
     if (version) return ParseOutcome::Version;
     if (options.check) return ParseOutcome::Check;
+    if (options.bench) return ParseOutcome::Bench;
     if (options.streamFile.empty()) {
         error = "no stream file given";
         return ParseOutcome::Error;

@@ -35,9 +35,10 @@ struct HostOptions {
     bool readBack = false;
     bool eachInput = false;
     JournalMode journal = JournalMode::Runs;
+    bool bench = false;  // time the plug-in's calls instead of playing a stream
 };
 
-enum class ParseOutcome { Run, Check, Help, Version, Error };
+enum class ParseOutcome { Run, Check, Bench, Help, Version, Error };
 
 // On Error, error says what is wrong with the command line. "/?" asks for the
 // help as "-h" and "--help" do.
