@@ -2,9 +2,12 @@
 // ordinary builds exercise it as a test without a fuzzing engine.
 // Usage: <program> [inputs] [seed]
 
+#include "support/temporary_root.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -14,6 +17,8 @@ int main(int argc, char** argv)
 {
     const long inputs = argc > 1 ? std::atol(argv[1]) : 2000;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1;
+    // Files the target writes land in the program's temporary root.
+    std::filesystem::current_path(test_files::TemporaryRootPath());
     std::mt19937 random(seed);
     std::vector<uint8_t> input;
     for (long i = 0; i < inputs; ++i) {
