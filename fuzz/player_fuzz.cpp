@@ -5,6 +5,7 @@
 
 #include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
+#include "support/result_codes.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -38,19 +39,6 @@ void Require(bool condition, const char* what)
     if (condition) return;
     std::fprintf(stderr, "broken: %s\n", what);
     std::abort();
-}
-
-bool IsResultCode(int32_t result)
-{
-    switch (result) {
-    case PLAY_OK:
-    case PLAY_ERR_PARAM:
-    case PLAY_ERR_NOT_OPEN:
-    case PLAY_ERR_BUFFER:
-    case PLAY_ERR_MAX_STREAMS:
-    case PLAY_ERR_UNKNOWN: return true;
-    default: return false;
-    }
 }
 
 // Statuses the vendor library may answer. Input data is always taken, since

@@ -4,6 +4,8 @@
 // Usage: <program> [inputs] [seed]
 //        <program> --corpus FOLDER
 
+#include "support/temporary_root.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +34,7 @@ int RunRandomInputs(long inputs, unsigned seed)
 }
 
 // An empty or missing corpus fails: a replay of nothing would pass unnoticed.
-int ReplayCorpus(const char* folder)
+int ReplayCorpus(const std::filesystem::path& folder)
 {
     std::error_code error;
     long files = 0;
@@ -44,10 +46,10 @@ int ReplayCorpus(const char* folder)
         ++files;
     }
     if (files == 0) {
-        std::fprintf(stderr, "no corpus inputs in %s\n", folder);
+        std::fprintf(stderr, "no corpus inputs in %s\n", folder.string().c_str());
         return 1;
     }
-    std::printf("%ld corpus inputs from %s: no fault\n", files, folder);
+    std::printf("%ld corpus inputs from %s: no fault\n", files, folder.string().c_str());
     return 0;
 }
 
@@ -55,7 +57,11 @@ int ReplayCorpus(const char* folder)
 
 int main(int argc, char** argv)
 {
-    if (argc > 2 && std::strcmp(argv[1], "--corpus") == 0) return ReplayCorpus(argv[2]);
+    const bool replay = argc > 2 && std::strcmp(argv[1], "--corpus") == 0;
+    const std::filesystem::path corpus = replay ? std::filesystem::absolute(argv[2]) : std::filesystem::path();
+    // Files the target writes land in the program's temporary root.
+    std::filesystem::current_path(test_files::TemporaryRootPath());
+    if (replay) return ReplayCorpus(corpus);
     const long inputs = argc > 1 ? std::atol(argv[1]) : 2000;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1;
     return RunRandomInputs(inputs, seed);

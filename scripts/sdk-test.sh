@@ -77,7 +77,7 @@ msvc_host() {
     clang --target=i686-pc-windows-msvc -U__i386__ -U__clang__ -ffreestanding -DHOST_FREESTANDING \
         "${host_warnings[@]}" -x "$language" "$@" -c "$host_source" -o "$work/$host.obj" &&
         lld-link /nologo /entry:HostEntry /subsystem:console /nodefaultlib /out:"$work/run/$host.exe" \
-            "$work/$host.obj" "$work/kernel32.lib" $libraries ||
+            "$work/$host.obj" "$work/kernel32.lib" ${libraries:+"$libraries"} ||
         fail "building $host"
 }
 msvc_host msvc_cpp_loadlibrary c++ "" -std=c++14 -fno-exceptions -fno-rtti

@@ -106,6 +106,11 @@ void ShxStandin_Reset(void)
     state() = State{};
 }
 
+void ShxStandin_ForgetCalls(void)
+{
+    state().journal.clear();
+}
+
 void ShxStandin_Script(int32_t function, int32_t status, int32_t times)
 {
     if (function < 0 || function >= SHX_FUNCTION_COUNT) return;

@@ -55,6 +55,8 @@ struct ShxCall {
 // Forgets the journal and every scripted status, and puts live mode back as
 // SHXSTRM_SIMULATE sets it.
 SHXSTRM_STANDIN_API void ShxStandin_Reset(void);
+// Forgets the journal only, keeping its room: long runs stay at a steady size.
+SHXSTRM_STANDIN_API void ShxStandin_ForgetCalls(void);
 // The next `times` calls of `function` answer `status` (after what is scripted already).
 SHXSTRM_STANDIN_API void ShxStandin_Script(int32_t function, int32_t status, int32_t times);
 SHXSTRM_STANDIN_API int32_t ShxStandin_CallCount(void);

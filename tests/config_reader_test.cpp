@@ -77,7 +77,7 @@ protected:
         return {result, value};
     }
 
-    ScratchDir dir{"config_reader_test.tmp"};
+    ScratchDir dir{test_files::TemporaryRootPath() + "config_reader_test.tmp"};
 };
 
 // --- the file itself -------------------------------------------------------

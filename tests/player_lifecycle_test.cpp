@@ -106,6 +106,7 @@ TEST_F(PlayerLifecycleTest, InitWithoutConfigurationUsesDefaults)
 
 TEST_F(PlayerLifecycleTest, EmptyTracePathPutsLogsInCurrentDirectory)
 {
+    test_files::CurrentDirectory inRoot(test_files::TemporaryRootPath());
     WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] []\n[DEBUG_LEVEL] [1]\n");
     Remove("PelShx_Player_Runtime.log");
     ASSERT_EQ(0, player->Play_Init(0));

@@ -241,6 +241,27 @@ TEST_F(StreamTest, DataRefusedTenTimesIsDroppedAfterTenPauses)
     EXPECT_TRUE(Errors().empty());
 }
 
+TEST_F(StreamTest, DroppedInputIsCountedUntilTheNextOpen)
+{
+    const auto dropped = [&] {
+        int32_t count = -1;
+        EXPECT_EQ(PLAY_OK, player->Play_GetThrowNum(2, &count));
+        return count;
+    };
+    StartPort(2);
+    ShxStandin_Script(SHX_INPUT_DATA, -2, 10);
+    EXPECT_EQ(PLAY_OK, Input(2));
+    ShxStandin_Script(SHX_INPUT_DATA, -2, 9);
+    EXPECT_EQ(PLAY_OK, Input(2)) << "taken at the tenth attempt";
+    ASSERT_EQ(PLAY_OK, player->Play_PlayState(2, 9));
+    EXPECT_EQ(PLAY_ERR_BUFFER, Input(2)) << "held back in step mode";
+    EXPECT_EQ(1, dropped());
+    ASSERT_EQ(PLAY_OK, player->Play_CloseStream(2));
+    EXPECT_EQ(1, dropped()) << "still readable after the stop";
+    ASSERT_EQ(PLAY_OK, Open(2));
+    EXPECT_EQ(0, dropped());
+}
+
 TEST_F(StreamTest, StepModeAdmitsOneInputPerStep)
 {
     ASSERT_EQ(PLAY_OK, Bind(4));

@@ -16,6 +16,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -150,7 +157,7 @@ protected:
         return size;
     }
 
-    ScratchDir dir{"trace_log_test.tmp"};
+    ScratchDir dir{test_files::TemporaryRootPath() + "trace_log_test.tmp"};
     const std::string runtimeFile = dir.File("runtime.log");
     const std::string errorFile = dir.File("error.log");
     TraceLog log;
@@ -455,5 +462,86 @@ TEST_F(TraceLogTest, FailedMoveIsTriedAgainAfterTheNextRecord)
     ASSERT_TRUE(fs::is_regular_file(blocker));
     EXPECT_EQ(kRotateSize + 1 + 2 * record, fs::file_size(blocker));
 }
+
+#ifdef _WIN32
+// Run in a second process by the test below: holds the file named in
+// PELSHX_HOLD_FILE open without sharing, says so with a "<file>.held" file and
+// lets go once "<file>.release" exists.
+TEST(BackupHolder, HoldsTheFileWithoutSharingUntilReleased)
+{
+    const char* file = std::getenv("PELSHX_HOLD_FILE");
+    if (file == nullptr) GTEST_SKIP() << "only run as the second process of BackupHeldOpenDelaysRotation...";
+    const HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    WriteBytes(std::string(file) + ".held", "");
+    for (int waited = 0; !fs::exists(std::string(file) + ".release") && waited < 3000; ++waited) Sleep(10);
+    CloseHandle(held);
+}
+
+// Starts this test program again to run the holder above on `file`; true once
+// the file is held.
+bool HoldInSecondProcess(const std::string& file, PROCESS_INFORMATION& holder)
+{
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string command = std::string("\"") + program + "\" --gtest_filter=BackupHolder.*";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    SetEnvironmentVariableA("PELSHX_HOLD_FILE", file.c_str());
+    const BOOL started =
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder);
+    SetEnvironmentVariableA("PELSHX_HOLD_FILE", nullptr);
+    if (!started) return false;
+    for (int waited = 0; waited < 3000; ++waited, Sleep(10))
+        if (fs::exists(file + ".held")) return true;
+    return false;
+}
+
+// Another program holding the backup open without sharing: the move fails,
+// the live log keeps growing, and rotation resumes once the backup is let go.
+TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
+{
+    const std::string backup = runtimeFile + ".bak";
+    WriteBytes(backup, "older generation");
+    const std::uintmax_t record = MeasuredRuntimeRecord();
+    PreFill(runtimeFile, kRotateSize - record + 1);
+    PROCESS_INFORMATION holder{};
+    ASSERT_TRUE(HoldInSecondProcess(backup, holder));
+    WriteAbc(log);
+    WriteAbc(log);
+    EXPECT_EQ(kRotateSize + 1 + record, fs::file_size(runtimeFile)) << "the live log keeps growing";
+    WriteBytes(backup + ".release", "");
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.hProcess, 30000));
+    CloseHandle(holder.hThread);
+    CloseHandle(holder.hProcess);
+
+    WriteAbc(log);
+    EXPECT_FALSE(fs::exists(runtimeFile)) << "moved once the backup was let go";
+    EXPECT_EQ(kRotateSize + 1 + 2 * record, fs::file_size(backup)) << "every record is in the new backup";
+}
+#else
+// A full disk, made by a file-size limit: the record that does not fit is
+// lost, no file stays open, and records arrive again once there is room.
+TEST_F(TraceLogTest, FullDiskLosesRecordsUntilThereIsRoomAgain)
+{
+    WriteAbc(log);
+    const std::uintmax_t size = fs::file_size(runtimeFile);
+    const std::ptrdiff_t openBefore = test_files::OpenFiles();
+    rlimit previous;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &previous));
+    rlimit full = previous;
+    full.rlim_cur = static_cast<rlim_t>(size);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &full));
+    WriteAbc(log);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousSignal);
+
+    EXPECT_EQ(size, fs::file_size(runtimeFile));
+    EXPECT_EQ(openBefore, test_files::OpenFiles());
+    WriteAbc(log);
+    EXPECT_TRUE(HoldsRecords(ReadBytes(runtimeFile), {kAbcBody, kAbcBody}));
+}
+#endif
 
 }  // namespace

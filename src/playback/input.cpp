@@ -21,20 +21,21 @@ try {
     record.inputCounter = (record.inputCounter + 1) % WINDOW_REBIND_PERIOD;
     if (record.inputCounter == 0) SHX_PlayStrm_SetWnd(channel, record.window, 0);
     const int32_t dataKind = (dataType & 0xFF) == 'A' ? 1 : 0;
-    HandOver(channel, buffer, size, dataKind);
-    if (record.playState == STEP_STATE) record.stepAllowed = 0;
     // Live playback drops data the vendor library keeps refusing rather than
-    // stall the host's receiving thread: the host is told it was taken.
+    // stall the host's receiving thread: the host is told it was taken, and
+    // the drop shows in the port's dropped-frame count.
+    if (!HandOver(channel, buffer, size, dataKind)) ++record.throwNum;
+    if (record.playState == STEP_STATE) record.stepAllowed = 0;
     return PLAY_OK;
 } catch (...) {
     return PLAY_ERR_UNKNOWN;
 }
 
-void ShxPlayer::HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept
+bool ShxPlayer::HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept
 {
     for (int32_t attempt = 1; attempt <= INPUT_RETRY_LIMIT; ++attempt) {
         const int32_t status = SHX_PlayStrm_InputData(channel, buffer, size, dataKind, 0, -1, -1);
-        if (status == 0) return;
+        if (status == 0) return true;
         if (debugLevel >= 2) {
             try {
                 TranslateShxResult(kReportingSource, __LINE__, status, "SHX_PlayStrm_InputData()");
@@ -43,4 +44,5 @@ void ShxPlayer::HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, 
         }
         platform::PauseMilliseconds(INPUT_RETRY_DELAY_MS);
     }
+    return false;
 }

@@ -26,6 +26,7 @@ try {
         return TranslateShxResult(kReportingSource, __LINE__, status, "SHX_PlayStrm_Start()");
     record.window = window;
     record.inputCounter = 0;
+    record.throwNum = 0;
     record.playState = 1;
     return PLAY_OK;
 } catch (...) {

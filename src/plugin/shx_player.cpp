@@ -18,8 +18,10 @@ try {
     if (GetSystemDriveRoot(root) != 0) return -1;
     const PlayerSettings settings = ReadPlayerSettings(ConfigFilePath(root));
     CreateDirectoryTree(settings.traceDirectory);  // the logs are simply lost while it is missing
-    trace.SetRuntimeLogPath(settings.traceDirectory + player_settings::kRuntimeLogName);
-    trace.SetErrorLogPath(settings.traceDirectory + player_settings::kErrorLogName);
+    // Without both paths the records would split between old and new logs:
+    // the host is told that initialisation failed.
+    if (!trace.SetRuntimeLogPath(settings.traceDirectory + player_settings::kRuntimeLogName)) return PLAY_ERR_UNKNOWN;
+    if (!trace.SetErrorLogPath(settings.traceDirectory + player_settings::kErrorLogName)) return PLAY_ERR_UNKNOWN;
     debugLevel = settings.debugLevel;
 
     if (const int32_t status = SHX_PlayStrm_Init()) ReportError(__LINE__, "SHX_PlayStrm_Init() error", status);

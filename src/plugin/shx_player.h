@@ -26,7 +26,7 @@ struct PortRecord {
     int32_t playState = 0;  // 0 not started, 1 opened, 2..8 host states, STEP_STATE
     void* window = nullptr;
     int32_t stepAllowed = 0;
-    int32_t throwNum = 0;
+    int32_t throwNum = 0;  // inputs dropped since the last open
     int32_t videoParams[6] = {0, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, 0};
     int32_t displayRegion[4] = {};
     int32_t inputCounter = 0;  // input calls since the last open, modulo WINDOW_REBIND_PERIOD
@@ -128,7 +128,8 @@ private:
     }
 
     int32_t StopForReopen(int32_t port);
-    void HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept;
+    // False when the vendor library refused every attempt and the data was dropped.
+    bool HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept;
 
     ChannelBindings bindings;
     TraceLog trace;

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -42,14 +43,46 @@ std::string Timestamp()
     return text;
 }
 
-// A file that has grown past the limit is moved to its backup name, replacing
-// the previous backup; the next record starts a new file. A move that fails is
-// tried again after the next record, since the file is then still too large.
-void RotateIfTooLarge(std::FILE* file, const std::string& path)
+// Text up to its first NUL byte, as a C string is written.
+void AppendText(std::string& record, const std::string& text)
 {
-    const long size = std::ftell(file);
-    std::fclose(file);
-    if (size > TraceLog::LOG_ROTATE_SIZE) platform::MoveReplacing(path, path + ".bak");
+    record += text.c_str();
+}
+
+void AppendPair(std::string& record, const std::string& label, const std::string& value)
+{
+    record += '\n';
+    AppendText(record, label);
+    record += ":[";
+    AppendText(record, value);
+    record += ']';
+}
+
+// The whole record: "\n[timestamp]" and three "\nlabel:[value]" lines, then "\n".
+std::string RecordText(const std::string& label1, const std::string& value1, const std::string& label2,
+                       const std::string& value2, const std::string& label3, const std::string& value3)
+{
+    std::string record = "\n[" + Timestamp() + "]";
+    AppendPair(record, label1, value1);
+    AppendPair(record, label2, value2);
+    AppendPair(record, label3, value3);
+    record += '\n';
+    return record;
+}
+
+// Closes the file whatever happens after it was opened.
+using OpenFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Appends the bytes and tells the file's size afterwards; -1 when it cannot be opened.
+long AppendAndMeasure(const std::string& path, const std::string& bytes)
+{
+    const OpenFile file(std::fopen(path.c_str(), "a+"), &std::fclose);
+    if (!file) return -1;
+    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    // The C runtime of Windows tells the position of an appending text stream
+    // only once the written data has reached the file.
+    std::fflush(file.get());
+    return std::ftell(file.get());
 }
 
 }  // namespace
@@ -61,19 +94,23 @@ TraceLog::TraceLog()
     errorLogPath = directory + kDefaultErrorLog;
 }
 
-void TraceLog::SetRuntimeLogPath(const std::string& name) noexcept
+bool TraceLog::SetRuntimeLogPath(const std::string& name) noexcept
 {
-    try {
-        runtimeLogPath = name.empty() ? kDefaultRuntimeLog : name;
-    } catch (...) {
-    }
+    return AssignPath(runtimeLogPath, name, kDefaultRuntimeLog);
 }
 
-void TraceLog::SetErrorLogPath(const std::string& name) noexcept
+bool TraceLog::SetErrorLogPath(const std::string& name) noexcept
+{
+    return AssignPath(errorLogPath, name, kDefaultErrorLog);
+}
+
+bool TraceLog::AssignPath(std::string& path, const std::string& name, const char* bareDefault) noexcept
 {
     try {
-        errorLogPath = name.empty() ? kDefaultErrorLog : name;
+        path = name.empty() ? bareDefault : name;
+        return true;
     } catch (...) {
+        return false;  // the path stays as it was
     }
 }
 
@@ -81,12 +118,13 @@ void TraceLog::AppendRecord(const std::string& path, const std::string& label1, 
                             const std::string& label2, const std::string& value2, const std::string& label3,
                             const std::string& value3)
 {
-    std::FILE* file = std::fopen(path.c_str(), "a+");
-    if (file == nullptr) return;
-    std::fprintf(file, "\n[%s]", Timestamp().c_str());
-    std::fprintf(file, "\n%s:[%s]\n%s:[%s]\n%s:[%s]\n", label1.c_str(), value1.c_str(), label2.c_str(),
-                 value2.c_str(), label3.c_str(), value3.c_str());
-    RotateIfTooLarge(file, path);
+    // Every allocation happens before the file is opened, and the file is
+    // closed before the move: a failure can lose the record, never keep a file open.
+    const std::string record = RecordText(label1, value1, label2, value2, label3, value3);
+    // A file grown past the limit is moved to its backup name, replacing the
+    // previous backup; the next record starts a new file. A move that fails is
+    // tried again after the next record, since the file is then still too large.
+    if (AppendAndMeasure(path, record) > LOG_ROTATE_SIZE) platform::MoveReplacing(path, path + ".bak");
 }
 
 void TraceLog::WriteRuntime(const std::string& label1, const std::string& value1, const std::string& label2,

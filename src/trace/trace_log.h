@@ -2,7 +2,8 @@
 
 // The runtime and error logs. Each record opens its file, appends and closes it
 // again; a file that grows past LOG_ROTATE_SIZE is moved aside to "<name>.bak".
-// Nothing here reports a failure: a record that cannot be written is dropped.
+// A record that cannot be written is dropped without a word; only setting a
+// path reports failure.
 
 #include <cstdint>
 #include <string>
@@ -14,8 +15,9 @@ public:
 
     TraceLog();
 
-    void SetRuntimeLogPath(const std::string& name) noexcept;
-    void SetErrorLogPath(const std::string& name) noexcept;
+    // False when the path could not be set (no memory); it then stays as it was.
+    bool SetRuntimeLogPath(const std::string& name) noexcept;
+    bool SetErrorLogPath(const std::string& name) noexcept;
     const std::string& RuntimeLogPath() const { return runtimeLogPath; }
     const std::string& ErrorLogPath() const { return errorLogPath; }
 
@@ -26,6 +28,7 @@ public:
                           const std::string& detail) noexcept;
 
 private:
+    static bool AssignPath(std::string& path, const std::string& name, const char* bareDefault) noexcept;
     static void AppendRecord(const std::string& path, const std::string& label1, const std::string& value1,
                              const std::string& label2, const std::string& value2, const std::string& label3,
                              const std::string& value3);

@@ -4,6 +4,7 @@
 
 #include "config/paths.h"
 #include "run_program.h"
+#include "support/temporary_root.h"
 
 #include <gtest/gtest.h>
 
@@ -387,7 +388,9 @@ TEST_F(InstallationCheck, TellsAMissingVendorLibraryFromAMissingPlugin)
 #else
     namespace fs = std::filesystem;
     const fs::path bin = fs::current_path();
-    const fs::path alone = bin / "check-without-vendor-library";
+    // In the short temporary root: the command processor cannot start in a
+    // directory whose path is longer than MAX_PATH, as below a deep checkout.
+    const fs::path alone = fs::path(test_files::TemporaryRootPath()) / "check-without-vendor-library";
     fs::create_directories(alone);
     for (const char* file : {"pelshx_host.exe", "PelShx_PlaySDK.dll"})
         fs::copy_file(bin / file, alone / file, fs::copy_options::overwrite_existing);

@@ -1,5 +1,6 @@
 #include "live_channels.h"
 #include "shxstrm_standin.h"
+#include "support/temporary_root.h"
 #include "vendor/shx_strm.h"
 
 #include <gtest/gtest.h>
@@ -166,8 +167,8 @@ TEST(LiveCapture, WritesTheChannelsTestCardToThePathGiven)
     ASSERT_EQ(0, Feed(live, 3, Block(120, 9)));
     ASSERT_EQ(0, Feed(live, 3, Block(80, 250)));
 
-    const char path[] = "live_capture.bmp";
-    std::remove(path);
+    const std::string file = test_files::TemporaryRootPath() + "live_capture.bmp";
+    const char* path = file.c_str();
     ASSERT_EQ(0, live.Capture(3, reinterpret_cast<uintptr_t>(path)));
 
     TestCardFacts expected;

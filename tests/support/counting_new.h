@@ -7,5 +7,7 @@ namespace counting_new {
 
 extern long allocations;              // made so far
 extern int allocationsBeforeFailure;  // that still succeed; -1: never fail
+extern bool onlyOneFails;             // the failing one alone, else every one from then on
+extern int failuresMet;               // allocations refused so far
 
 }  // namespace counting_new

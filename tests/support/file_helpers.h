@@ -15,6 +15,8 @@
 #include <windows.h>
 #endif
 
+#include "support/temporary_root.h"
+
 namespace test_files {
 
 namespace fs = std::filesystem;
@@ -109,6 +111,14 @@ inline std::string Escaped(const std::string& bytes)
     }
     return text;
 }
+
+#ifndef _WIN32
+// How many files this process has open.
+inline std::ptrdiff_t OpenFiles()
+{
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+}
+#endif
 
 // A directory made empty for one test and removed, with everything in it,
 // when the test ends.

@@ -89,7 +89,7 @@ std::ostream& operator<<(std::ostream& out, const VendorCall& call)
     return out << ")";
 }
 
-const std::string PlayerTest::kTraceDirectory = SystemDriveRoot() + "pelshx-trace/";
+const std::string PlayerTest::kTraceDirectory = test_files::TemporaryRootPath() + "trace/";
 const uint8_t PlayerTest::kData[16] = {0x00, 0x00, 0x01, 0xBA};
 
 void PlayerTest::SetUp()
