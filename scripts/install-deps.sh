@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
 # CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine,
-# GoogleTest's sources, CLI11's headers, and for the package and its host checks clang, lld,
-# the LLVM tools and zip.
+# GoogleTest's sources, CLI11's headers, for the package and its host checks clang, lld,
+# the LLVM tools and zip, and the static analysers clang-tidy and cppcheck.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-          binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip)
+          binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
+          clang-tidy cppcheck)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -102,6 +102,7 @@ int32_t LiveChannels::Capture(int32_t channel, uintptr_t picture) const
     const Channel* found = Find(channel);
     if (found == nullptr || picture == 0) return kStatusIllegalInput;
     const std::vector<uint8_t> file = TestCardBmp(found->facts);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the vendor passes the picture as an address; here a file path.
     const char* path = reinterpret_cast<const char*>(picture);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path, "wb"), &std::fclose);
     if (!out) return kStatusCannotWrite;

@@ -13,8 +13,8 @@
 
 class LiveChannels {
 public:
-    // A bufferBytes of 0 switches live mode off.
-    void Configure(uint32_t bufferBytes, uint32_t drainBytesPerSecond);
+    // A buffer of 0 bytes switches live mode off.
+    void Configure(uint32_t buffer, uint32_t drainRate);
     bool Enabled() const { return bufferBytes != 0; }
 
     // Opening empties the channel's buffer and starts its counts again; stopping

@@ -136,6 +136,13 @@ TEST_F(StreamTest, ReopenWithEveryChannelBoundLeavesThePortStopped)
     EXPECT_EQ(0, StateOf(5));
 }
 
+TEST_F(StreamTest, ReopeningAPlayingPortKeepsItsOneChannel)
+{
+    StartPort(5);
+    for (int reopen = 1; reopen <= 3; ++reopen) ASSERT_EQ(PLAY_OK, Open(5)) << "reopen " << reopen;
+    for (int32_t port = 64; port < 95; ++port) ASSERT_EQ(PLAY_OK, Bind(port)) << "31 channels are still free";
+}
+
 TEST_F(StreamTest, CloseStopsTheStreamAndKeepsTheChannel)
 {
     ASSERT_EQ(PLAY_OK, Bind(8));
@@ -178,6 +185,19 @@ TEST_F(StreamTest, InputRebindsTheWindowOnEveryFifthCall)
         expected.push_back(InputCall(0, kData, sizeof kData, 0));
     }
     EXPECT_EQ(expected, Journal()) << "refused calls do not count";
+}
+
+TEST_F(StreamTest, ReopenRestartsTheFiveCallWindowCycle)
+{
+    StartPort(2, kWindow);
+    for (int call = 1; call <= 3; ++call) ASSERT_EQ(PLAY_OK, Input(2));
+    ASSERT_EQ(PLAY_OK, Open(2, kWindow));
+    ForgetJournalAndLogs();
+    for (int call = 1; call <= 5; ++call) ASSERT_EQ(PLAY_OK, Input(2));
+    std::vector<VendorCall> expected(4, InputCall(0, kData, sizeof kData, 0));
+    expected.push_back(SetWndCall(0, kWindow));
+    expected.push_back(InputCall(0, kData, sizeof kData, 0));
+    EXPECT_EQ(expected, Journal());
 }
 
 TEST_F(StreamTest, DataKindComesFromTheLowByteOfTheDataType)

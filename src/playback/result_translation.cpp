@@ -21,7 +21,8 @@ Translation TranslationOf(int32_t vendorCode)
 
 }  // namespace
 
-int32_t ShxPlayer::TranslateShxResult(std::string sourceFile, int32_t line, int32_t vendorCode, std::string context)
+int32_t ShxPlayer::TranslateShxResult(const std::string& sourceFile, int32_t line, int32_t vendorCode,
+                                      const std::string& context)
 {
     const Translation translation = TranslationOf(vendorCode);
     trace.WriteErrorDetail(sourceFile, line, vendorCode, translation.text, context);

@@ -53,8 +53,8 @@ public:
     int32_t PELSHX_STDCALL Play_CloseStream(int32_t port) override;
     int32_t PELSHX_STDCALL Play_PlayState(int32_t port, int32_t type) override;
     int32_t PELSHX_STDCALL Play_GetPlayState(int32_t port, int32_t* state) override;
-    int32_t PELSHX_STDCALL Play_SetVolume(int32_t port, int32_t volume) override;
-    int32_t PELSHX_STDCALL Play_GetVolume(int32_t port, int32_t* volume) override;
+    int32_t PELSHX_STDCALL Play_SetVolume(int32_t port, int32_t level) override;
+    int32_t PELSHX_STDCALL Play_GetVolume(int32_t port, int32_t* level) override;
     int32_t PELSHX_STDCALL Play_GetPicture(int32_t port, uintptr_t picture) override;
     int32_t PELSHX_STDCALL Play_RefreshPlay(int32_t port) override;
     int32_t PELSHX_STDCALL Play_GetHeadLen(int32_t* headLen) override;
@@ -72,7 +72,8 @@ public:
 
     // Writes one error record for a failed step and returns its result code.
     // vendorCode 0 stands for a failed check of the plug-in's own.
-    int32_t TranslateShxResult(std::string sourceFile, int32_t line, int32_t vendorCode, std::string context);
+    int32_t TranslateShxResult(const std::string& sourceFile, int32_t line, int32_t vendorCode,
+                               const std::string& context);
 
 private:
     // What a port operation writes in its entry record and uses as context.

@@ -46,7 +46,7 @@ std::string Timestamp()
 // Text up to its first NUL byte, as a C string is written.
 void AppendText(std::string& record, const std::string& text)
 {
-    record += text.c_str();
+    record += text.c_str();  // NOLINT(readability-redundant-string-cstr): c_str() is what stops at the NUL
 }
 
 void AppendPair(std::string& record, const std::string& label, const std::string& value)

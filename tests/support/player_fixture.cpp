@@ -11,7 +11,7 @@ std::string ConfigFilePath()
 
 bool ErrorRecord::operator==(const ErrorRecord& other) const
 {
-    return code == other.code && text == other.text;
+    return code == other.code && source == other.source && text == other.text;
 }
 
 ErrorRecord Error(int32_t code, const std::string& text)

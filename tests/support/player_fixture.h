@@ -25,7 +25,7 @@ struct ErrorRecord {
     std::string text;  // the ErrString value
     bool operator==(const ErrorRecord& other) const;
 };
-// Records compared by code and text: the line varies with the source.
+// Records compared by code, source and text: the line varies with the source.
 ErrorRecord Error(int32_t code, const std::string& text);
 ErrorRecord Error(int32_t code, const std::string& text, const std::string& context);
 std::ostream& operator<<(std::ostream& out, const ErrorRecord& record);

@@ -211,8 +211,8 @@ ParseOutcome MistakeBeforeHelp(std::vector<std::string> arguments, std::string& 
     });
     arguments.erase(arguments.begin(), help.base());
     HostOptions ignored;
-    bool version = false;
     try {
+        bool version = false;
         MakeApp(ignored, version)->parse(arguments);
     } catch (const CLI::ParseError& mistake) {
         error = Explained(mistake);
