@@ -13,14 +13,20 @@ cmake --preset native >/dev/null
 commands=build/native/compile_commands.json
 root=$PWD
 
-mapfile -t sources < <(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$commands" |
-                       grep -E "^$root/(src|standin|tools)/" | sort -u)
+# The checkout's own sources, matched as plain text: its path may hold spaces
+# or characters that a pattern would read.
+ours() {
+    while IFS= read -r file; do
+        case "$file" in "$root"/src/* | "$root"/standin/* | "$root"/tools/*) printf '%s\n' "$file" ;; esac
+    done
+}
+mapfile -t sources < <(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$commands" | ours | sort -u)
 [ ${#sources[@]} -gt 0 ] || { echo "lint: no sources found in $commands"; exit 1; }
 
 status=0
 echo "=== clang-tidy: ${#sources[@]} files"
 printf '%s\n' "${sources[@]}" |
-    xargs -P 2 -n 4 clang-tidy -p build/native --quiet 2>/dev/null || status=1
+    xargs -d '\n' -P 2 -n 4 clang-tidy -p build/native --quiet 2>/dev/null || status=1
 
 echo "=== cppcheck"
 cppcheck --project="$commands" --file-filter='src/*' --file-filter='standin/*' --file-filter='tools/*' \
