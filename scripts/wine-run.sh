@@ -7,6 +7,11 @@ export WINEPREFIX WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
     flock 9
-    [ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1
+    # A new prefix is whole once its first server has saved the registry.
+    [ -f "$WINEPREFIX/system.reg" ] || { wineboot --init && wineserver -w; } >/dev/null 2>&1
+    # A server that lingers 30 s after its last program: one that quits
+    # between two programs can drop the next one as it connects ("recvmsg:
+    # Connection reset by peer"). When a server runs already this does nothing.
+    wineserver -p30 >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"
