@@ -12,6 +12,14 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     # A server that lingers 30 s after its last program: one that quits
     # between two programs can drop the next one as it connects ("recvmsg:
     # Connection reset by peer"). When a server runs already this does nothing.
-    wineserver -p30 >/dev/null 2>&1 9>&- || true
+    # It keeps no descriptor of ours: whoever waits for our output or our lock
+    # would otherwise wait for the server too.
+    (
+        for fd in /proc/$BASHPID/fd/*; do
+            fd=${fd##*/}
+            [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+        done
+        exec wineserver -p30 </dev/null >/dev/null 2>&1
+    ) || true
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"
