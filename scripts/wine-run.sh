@@ -11,15 +11,16 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     [ -f "$WINEPREFIX/system.reg" ] || { wineboot --init && wineserver -w; } >/dev/null 2>&1
     # A server that lingers 30 s after its last program: one that quits
     # between two programs can drop the next one as it connects ("recvmsg:
-    # Connection reset by peer"). When a server runs already this does nothing.
-    # It keeps no descriptor of ours: whoever waits for our output or our lock
-    # would otherwise wait for the server too.
+    # Connection reset by peer"). When it is new, Wine's own services are
+    # started with it. Neither keeps a descriptor of ours: whoever waits for
+    # our output or our lock would otherwise wait until the server quits.
     (
         for fd in /proc/$BASHPID/fd/*; do
             fd=${fd##*/}
             [ "$fd" -gt 2 ] && eval "exec $fd>&-"
         done
-        exec wineserver -p30 </dev/null >/dev/null 2>&1
+        exec </dev/null >/dev/null 2>&1
+        if wineserver -p30; then wine wineboot; fi
     ) || true
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"
