@@ -88,7 +88,13 @@ int64_t AsArgument(T value)
 template <typename... Args>
 int32_t Record(ShxFunction function, int32_t status, Args... args)
 {
-    ShxCall call{function, status, {AsArgument(args)...}, NowMicroseconds()};
+    int32_t pointers = 0;
+    int32_t bit = 1;
+    for (const bool isPointer : {std::is_pointer_v<Args>..., false}) {
+        if (isPointer) pointers |= bit;
+        bit <<= 1;
+    }
+    ShxCall call{function, status, static_cast<int32_t>(sizeof...(Args)), pointers, {AsArgument(args)...}, NowMicroseconds()};
     try {
         state().journal.push_back(call);
     } catch (...) {
@@ -127,15 +133,6 @@ int32_t ShxStandin_GetCall(int32_t index, ShxCall* call)
     if (index < 0 || index >= ShxStandin_CallCount() || call == nullptr) return -1;
     *call = state().journal[static_cast<std::size_t>(index)];
     return 0;
-}
-
-const char* ShxStandin_FunctionName(int32_t function)
-{
-    static const char* const names[SHX_FUNCTION_COUNT] = {
-        "SHX_PlayStrm_Init",  "SHX_PlayStrm_Uninit",    "SHX_PlayStrm_OpenStream",
-        "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",    "SHX_PlayStrm_InputData",
-        "SHX_PlayStrm_Stop",  "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp"};
-    return function >= 0 && function < SHX_FUNCTION_COUNT ? names[function] : "?";
 }
 
 void ShxStandin_Simulate(uint32_t bufferBytes, uint32_t drainBytesPerSecond)

@@ -8,6 +8,7 @@
 #include "config/paths.h"
 #include "config/player_settings.h"
 #include "trace/trace_log.h"
+#include "vendor/shx_strm.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -16,12 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* const kVendorFunctions[] = {
-    "SHX_PlayStrm_Init",   "SHX_PlayStrm_Uninit",      "SHX_PlayStrm_OpenStream",
-    "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",       "SHX_PlayStrm_InputData",
-    "SHX_PlayStrm_Stop",   "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp",
-};
 
 // True when the plug-in loaded with both exports.
 bool CheckPlugin(PlayerLibrary& library, const std::string& path, Findings& findings)
@@ -47,11 +42,11 @@ void CheckLoadedVendor(Findings& findings)
     const std::string vendor = host_platform::LoadedVendorLibraryFile();
     findings.Ok("vendor library", "loaded with the plug-in from " + vendor + ", " + VersionText(vendor));
     std::string missing;
-    for (const char* function : kVendorFunctions)
+    for (const char* function : kShxFunctionNames)
         if (host_platform::FindVendorSymbol(function) == nullptr)
             missing += std::string(missing.empty() ? "" : ", ") + function;
     if (missing.empty())
-        findings.Ok("vendor library", "exports all nine SHX_PlayStrm_ functions");
+        findings.Ok("vendor library", "exports all " + std::to_string(SHX_FUNCTION_COUNT) + " functions the plug-in calls");
     else
         findings.Problem("vendor library", "lacks " + missing, "install the vendor's own SHXStrm library");
     if (host_platform::FindVendorSymbol("ShxStandin_GetCall") != nullptr)

@@ -50,8 +50,8 @@ bool PlayerLibrary::Load(const std::string& path, PluginProblem& problem)
         problem = ExplainLoadFailure(path, error);
         return false;
     }
-    create = reinterpret_cast<decltype(create)>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
-    release = reinterpret_cast<decltype(release)>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
+    create = reinterpret_cast<PFN_CreateSinglePlayerDll>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
+    release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
     const char* missing = create == nullptr    ? "CreateSinglePlayerDll"
                           : release == nullptr ? "ReleaseSinglePlayerDll"
                                                : nullptr;

@@ -32,8 +32,8 @@ public:
 
 private:
     void* library = nullptr;
-    IPlayer* (*create)() = nullptr;
-    void(PELSHX_STDCALL* release)(IPlayer*) = nullptr;
+    PFN_CreateSinglePlayerDll create = nullptr;
+    PFN_ReleaseSinglePlayerDll release = nullptr;
 };
 
 // "file version 1.0.0.0", or "no version information".

@@ -8,24 +8,6 @@
 
 namespace {
 
-// How the vendor's functions take their arguments, for printing them.
-struct Signature {
-    int argumentCount;
-    int addressArgument;  // printed in hex; -1 for none
-};
-
-constexpr Signature kSignatures[SHX_FUNCTION_COUNT] = {
-    {0, -1},  // SHX_PlayStrm_Init
-    {0, -1},  // SHX_PlayStrm_Uninit
-    {5, -1},  // SHX_PlayStrm_OpenStream(channel, width, height, 0, 0)
-    {3, 1},   // SHX_PlayStrm_SetWnd(channel, window, 0)
-    {1, -1},  // SHX_PlayStrm_Start(channel)
-    {7, 1},   // SHX_PlayStrm_InputData(channel, buffer, size, kind, 0, -1, -1)
-    {1, -1},  // SHX_PlayStrm_Stop(channel)
-    {2, -1},  // SHX_PlayStrm_EnableSound(channel, on)
-    {2, 1},   // SHX_PlayStrm_CapImageBmp(channel, picture)
-};
-
 template <typename Function>
 Function Lookup(const char* name)
 {
@@ -37,14 +19,18 @@ bool SameRun(const ShxCall& first, const ShxCall& next)
     return first.function == next.function && first.status == next.status;
 }
 
+const char* FunctionName(const ShxCall& call)
+{
+    return call.function >= 0 && call.function < SHX_FUNCTION_COUNT ? kShxFunctionNames[call.function] : "?";
+}
+
 }  // namespace
 
 VendorJournal::VendorJournal()
     : callCount(Lookup<decltype(callCount)>("ShxStandin_CallCount")),
-      getCall(Lookup<decltype(getCall)>("ShxStandin_GetCall")),
-      functionName(Lookup<decltype(functionName)>("ShxStandin_FunctionName"))
+      getCall(Lookup<decltype(getCall)>("ShxStandin_GetCall"))
 {
-    if (getCall == nullptr || functionName == nullptr) callCount = nullptr;
+    if (getCall == nullptr) callCount = nullptr;
 }
 
 InputOutcome VendorJournal::InputOutcomeOf(int32_t from, int32_t to) const
@@ -72,15 +58,13 @@ InputOutcome VendorJournal::InputOutcomeOf(int32_t from, int32_t to) const
     return outcome;
 }
 
-std::string VendorJournal::Describe(const ShxCall& call) const
+std::string VendorJournal::Describe(const ShxCall& call)
 {
-    const bool known = call.function >= 0 && call.function < SHX_FUNCTION_COUNT;
-    const Signature signature = known ? kSignatures[call.function] : Signature{SHX_MAX_ARGUMENTS, -1};
-    std::string text = std::string(functionName(call.function)) + "(";
-    for (int i = 0; i < signature.argumentCount; ++i) {
+    std::string text = std::string(FunctionName(call)) + "(";
+    for (int i = 0; i < call.argumentCount && i < SHX_MAX_ARGUMENTS; ++i) {
         if (i > 0) text += ", ";
-        text +=
-            i == signature.addressArgument ? Hex(static_cast<uintptr_t>(call.args[i])) : std::to_string(call.args[i]);
+        const bool address = (call.pointerArguments >> i & 1) != 0;
+        text += address ? Hex(static_cast<uintptr_t>(call.args[i])) : std::to_string(call.args[i]);
     }
     return text + ") -> " + std::to_string(call.status);
 }
@@ -114,7 +98,7 @@ void VendorJournal::Print(std::ostream& out, JournalMode mode) const
         out << "  " << time << "  " << Describe(call) << '\n';
         const int32_t run = mode == JournalMode::Runs ? RunLength(index, count) : 1;
         if (run > 1)
-            out << "                 ... " << run - 1 << " more " << functionName(call.function) << " answered "
+            out << "                 ... " << run - 1 << " more " << FunctionName(call) << " answered "
                 << call.status << '\n';
         index += run;
     }

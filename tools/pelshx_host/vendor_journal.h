@@ -39,10 +39,9 @@ public:
 
 private:
     bool Get(int32_t index, ShxCall& call) const { return getCall(index, &call) == 0; }
-    std::string Describe(const ShxCall& call) const;
+    static std::string Describe(const ShxCall& call);
     int32_t RunLength(int32_t index, int32_t count) const;
 
     int32_t (*callCount)() = nullptr;
     int32_t (*getCall)(int32_t, ShxCall*) = nullptr;
-    const char* (*functionName)(int32_t) = nullptr;
 };
