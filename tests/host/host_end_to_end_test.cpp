@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -342,7 +344,7 @@ TEST_F(InstallationCheck, FindsTheTestInstallationSound)
     const ProgramRun run = RunProgram("pelshx_host", {"--check"});
     EXPECT_EQ(0, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("TRACE_PATH [" + drive.TraceDirectory() + "] (line 2)")) << run.output;
-    EXPECT_NE(std::string::npos, run.output.find("exports all nine SHX_PlayStrm_ functions")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("exports all 9 functions the plug-in calls")) << run.output;
     EXPECT_EQ(0, Count(run.output, "PROBLEM")) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("\nverdict: the installation is sound")) << run.output;
 }
@@ -457,30 +459,42 @@ TEST_F(HostProgramErrors, InterruptWindsDownAndSumsUp)
         EXPECT_EQ(1u, LinesStartingWith(run.output, windDown).size()) << windDown << "\n" << run.output;
     EXPECT_NE(std::string::npos, run.output.find("Summary (interrupted: feeding stopped after chunk")) << run.output;
     EXPECT_LT(Figure(run.output, "chunks fed"), kChunks) << run.output;
+    const std::vector<std::string> progress = LinesStartingWith(run.output, "progress: ");
+    ASSERT_FALSE(progress.empty()) << run.output;
+    for (const std::string& line : progress) {
+        std::smatch figures;
+        ASSERT_TRUE(std::regex_search(line, figures, std::regex("progress: ([0-9]+) chunks, ([0-9]+) of"))) << line;
+        EXPECT_EQ(std::stoll(figures[1]) * kChunkBytes, std::stoll(figures[2])) << "each chunk counted once: " << line;
+    }
+}
+
+// A stream of 40 GiB (sparse) is not read to learn its size: it plays at once,
+// and Ctrl-C right after the start ends the run within a moment.
+TEST_F(HostProgramErrors, HugeStreamStartsAtOnceAndCtrlCEndsItPromptly)
+{
+    const std::string huge = test_files::TemporaryRootPath() + "huge.bin";
+    std::filesystem::resize_file(drive.Stream(), 40ull << 30);
+    std::filesystem::rename(drive.Stream(), huge);
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramRun run = RunAndInterrupt({"--rate=0", huge}, "Plug-in ");
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::filesystem::remove(huge);
+    EXPECT_EQ(130, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("(42949672960 bytes)")) << run.output;
+    EXPECT_LT(seconds, 10.0) << run.output;
+}
+
+// A pipe has no size and cannot be read from its start again: it is refused.
+TEST_F(HostProgramErrors, PipeIsRefusedWithExit4)
+{
+    const std::string fifo = test_files::TemporaryRootPath() + "stream.fifo";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    const ProgramRun run = RunProgram("pelshx_host", {fifo});
+    std::filesystem::remove(fifo);
+    EXPECT_EQ(4, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("a pipe or a device cannot be replayed")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("CreateSinglePlayerDll")) << run.output;
 }
 #endif
-
-// Bench mode runs the plug-in with a configuration of its own and leaves the
-// host's configuration, and the logs it names, as they were.
-TEST(HostBenchMode, PrintsBothRatiosAndPutsTheConfigurationBack)
-{
-    const SystemDrive drive;
-    const std::string configFile = DriveRoot() + "tavo/cfg/TAVO.cfg";
-    const std::string configuration = ReadFile(configFile);
-    std::remove(drive.RuntimeLog().c_str());
-
-    const ProgramRun run = RunProgram("pelshx_host", {"--bench", "--port=3"});
-    ASSERT_EQ(0, run.exitCode) << run.output;
-    for (const std::string level : {"0", "2"}) {
-        std::smatch figures;
-        ASSERT_TRUE(std::regex_search(run.output, figures,
-                                      std::regex("debug level " + level + " +([0-9.]+) ns +([0-9.]+) ns +([0-9.]+)")))
-            << run.output;
-        EXPECT_NEAR(std::stod(figures[1]) / std::stod(figures[2]), std::stod(figures[3]), 0.001) << figures[0];
-    }
-    EXPECT_EQ(configuration, ReadFile(configFile));
-    EXPECT_FALSE(std::ifstream(drive.RuntimeLog()).good());
-    EXPECT_FALSE(std::ifstream(DriveRoot() + "tavo/pelshx-bench-trace/PelShx_Player_Runtime.log").good());
-}
 
 }  // namespace

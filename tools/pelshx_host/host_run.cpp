@@ -9,13 +9,10 @@
 namespace {
 
 // The play states this host gives meaning to. The plug-in passes none of them
-// on: it stores 1 to 8 for the host and lets input through one step at a time in 9.
+// on: it stores 1 to 8 for the host and lets input through one step at a time
+// in PLAY_STEP_STATE.
 constexpr int32_t kStatePlay = 1;
 constexpr int32_t kStatePause = 2;
-constexpr int32_t kStateStep = 9;
-
-constexpr int kPictureWidth = 352;
-constexpr int kPictureHeight = 288;
 
 std::string Quoted(const std::string& text)
 {
@@ -69,7 +66,7 @@ HostRun::HostRun(const HostOptions& chosen, std::ostream& output, std::ostream& 
 
 HostExit HostRun::Execute(const std::string& pluginPath)
 {
-    host_platform::CatchInterrupts();
+    host_platform::CatchInterrupts();  // from the start, so that Ctrl-C always winds down
     std::string error;
     if (!stream.Open(options.streamFile, error)) {
         err << "pelshx_host: cannot read the stream file " << Quoted(options.streamFile) << ": " << error << '\n';
@@ -121,11 +118,13 @@ void HostRun::PrintHeader(const std::string& pluginPath) const
         << "\n\n";
 }
 
+// Ctrl-C before the player is made makes none; after it, the run winds down
+// as a host would.
 void HostRun::Play()
 {
-    if (!CreatePlayer()) return;
+    if (Interrupted() || !CreatePlayer()) return;
     report.Slot(0, "Play_Init(0)", TimeCall([&] { return player->Play_Init(0); }));
-    if (OpenPort()) {
+    if (!Interrupted() && OpenPort()) {
         SetVolume();
         FeedStream();
         if (!interrupted) {
@@ -162,7 +161,7 @@ bool HostRun::OpenPort()
     if (bound.result != PLAY_OK) return false;
 
     if (options.window)
-        window = host_platform::CreateVideoWindow(kPictureWidth, kPictureHeight, "PelShx host - " + Port());
+        window = host_platform::CreateVideoWindow(PLAY_PICTURE_WIDTH, PLAY_PICTURE_HEIGHT, "PelShx host - " + Port());
     report.Note(window ? "window " + Hex(reinterpret_cast<uintptr_t>(window)) + ": a real window"
                        : std::string("window: null") + (options.window ? " (the system made none)" : ""));
     const std::vector<uint8_t>& head = stream.Head();
@@ -176,40 +175,48 @@ bool HostRun::OpenPort()
     return opened.result == PLAY_OK;
 }
 
+bool HostRun::Interrupted()
+{
+    interrupted = interrupted || host_platform::Interrupted();
+    return interrupted;
+}
+
 void HostRun::FeedStream()
 {
     std::vector<uint8_t> chunk;
     const Stopwatch feeding;
-    for (; stream.Next(options.chunkBytes, chunk); ++tally.chunks) {
+    while (stream.Next(options.chunkBytes, chunk)) {
         // Ctrl-C: the chunk just read is not fed, and the run winds down.
-        if ((interrupted = host_platform::Interrupted())) break;
-        if (BeforeChunk(chunk)) continue;
-        WaitForTurn(feeding);
-        const bool stepping = stepsLeft > 0;
-        if (stepping && SetPlayState(kStateStep, "one step")) ++tally.steps;
-        FeedChunk(chunk, PLAY_OK);
-        if (stepping && --stepsLeft == 0) SetPlayState(kStatePlay, "play");
+        if (Interrupted()) break;
+        const uint64_t index = tally.chunks++;
+        if (!BeforeChunk(index, chunk)) {
+            WaitForTurn(feeding, index);
+            const bool stepping = stepsLeft > 0;
+            if (stepping && SetPlayState(PLAY_STEP_STATE, "one step")) ++tally.steps;
+            FeedChunk(chunk, PLAY_OK);
+            if (stepping && --stepsLeft == 0) SetPlayState(kStatePlay, "play");
+        }
         ShowProgress(false);
     }
     if (stepsLeft > 0) SetPlayState(kStatePlay, "play");
     ShowProgress(true);
 }
 
-// The pause and the step mode asked for at this chunk. True when the chunk
-// has been dealt with already.
-bool HostRun::BeforeChunk(const std::vector<uint8_t>& chunk)
+// The pause and the step mode asked for at the chunk with this index. True
+// when the chunk has been dealt with already.
+bool HostRun::BeforeChunk(uint64_t index, const std::vector<uint8_t>& chunk)
 {
-    if (options.pause && tally.chunks == options.pause->afterChunks) HoldForPause();
-    if (options.step && tally.chunks == options.step->afterChunks) return EnterStepMode(chunk);
+    if (options.pause && index == options.pause->afterChunks) HoldForPause();
+    if (options.step && index == options.step->afterChunks) return EnterStepMode(chunk);
     return false;
 }
 
 // Chunks go out at the chosen rate, counted from the start of feeding, with
 // the host's own pauses added.
-void HostRun::WaitForTurn(const Stopwatch& feeding) const
+void HostRun::WaitForTurn(const Stopwatch& feeding, uint64_t index) const
 {
     if (options.chunksPerSecond == 0) return;
-    const double due = static_cast<double>(tally.chunks) / options.chunksPerSecond + tally.hostPauseSeconds;
+    const double due = static_cast<double>(index) / options.chunksPerSecond + tally.hostPauseSeconds;
     const double early = due - feeding.Seconds();
     if (early > 0) host_platform::Wait(static_cast<unsigned>(early * 1000));
 }
@@ -223,7 +230,7 @@ bool HostRun::FeedChunk(const std::vector<uint8_t>& chunk, int32_t expected)
     const InputOutcome vendor = journal->InputOutcomeOf(journalBefore, journal->Count());
     CountInput(outcome, vendor, chunk.size());
 
-    const std::string call = "Play_InputData(" + Port() + ", chunk " + std::to_string(tally.chunks + 1) + ", " +
+    const std::string call = "Play_InputData(" + Port() + ", chunk " + std::to_string(tally.chunks) + ", " +
                              std::to_string(size) + " bytes, " + DataTypeText(options.dataType) + ")";
     const bool heldBack = outcome.result == PLAY_ERR_BUFFER && expected == PLAY_ERR_BUFFER;
     const std::string note = heldBack ? "held back: no step granted yet" : VendorNote(vendor);
@@ -272,7 +279,7 @@ void HostRun::HoldForPause()
 {
     SetPlayState(kStatePause, "pause");
     const Stopwatch held;
-    host_platform::Wait(options.pause->milliseconds);
+    host_platform::Wait(options.pause->count);
     ++tally.hostPauses;
     tally.hostPauseSeconds += held.Seconds();
     report.Note("host held the stream back for " + Seconds(held.Seconds()));
@@ -283,8 +290,8 @@ void HostRun::HoldForPause()
 // True when the plug-in took it all the same.
 bool HostRun::EnterStepMode(const std::vector<uint8_t>& chunk)
 {
-    SetPlayState(kStateStep, "step mode");
-    stepsLeft = options.step->steps;
+    SetPlayState(PLAY_STEP_STATE, "step mode");
+    stepsLeft = options.step->count;
     if (FeedChunk(chunk, PLAY_ERR_BUFFER)) return true;
     ++tally.heldBack;
     return false;
@@ -410,7 +417,7 @@ void HostRun::PrintSummary() const
     if (options.pause)
         out << "  host pauses         " << tally.hostPauses << ", " << Seconds(tally.hostPauseSeconds) << '\n';
     if (options.step)
-        out << "  steps               " << tally.steps << " granted of " << options.step->steps << " asked for\n";
+        out << "  steps               " << tally.steps << " granted of " << options.step->count << " asked for\n";
     if (!options.capturePath.empty())
         out << "  picture             "
             << (tally.pictureBytes < 0 ? "none"

@@ -26,7 +26,7 @@ enum HostExit {
 
 // The figures of the closing summary, each counted as it happened.
 struct RunTally {
-    uint64_t chunks = 0;  // read from the stream
+    uint64_t chunks = 0;  // read from the stream and dealt with
     uint64_t chunksFed = 0;
     uint64_t bytesFed = 0;
     uint64_t inputCalls = 0;
@@ -56,9 +56,10 @@ private:
     void Play();
     bool CreatePlayer();
     bool OpenPort();
+    bool Interrupted();
     void FeedStream();
-    bool BeforeChunk(const std::vector<uint8_t>& chunk);
-    void WaitForTurn(const Stopwatch& feeding) const;
+    bool BeforeChunk(uint64_t index, const std::vector<uint8_t>& chunk);
+    void WaitForTurn(const Stopwatch& feeding, uint64_t index) const;
     bool FeedChunk(const std::vector<uint8_t>& chunk, int32_t expected);
     void CountInput(const TimedResult& outcome, const InputOutcome& vendor, std::size_t size);
     bool WorthListing(const TimedResult& outcome, const InputOutcome& vendor, int32_t expected);
