@@ -15,6 +15,9 @@
 // the last data). Live mode starts switched on when the environment variable
 // SHXSTRM_SIMULATE holds "BUFFER_BYTES,DRAIN_BYTES_PER_SECOND", for example
 // SHXSTRM_SIMULATE=16384,131072.
+//
+// When the environment variable SHXSTRM_JOURNAL names a file, every call is
+// also written there as a line, with its time since the first call.
 
 #include "vendor/shx_strm.h"  // ShxFunction
 
@@ -38,7 +41,6 @@ struct ShxCall {
     int32_t function;                 // ShxFunction
     int32_t status;                   // what the call returned
     int32_t argumentCount;            // how many of args the function takes
-    int32_t pointerArguments;         // bit i set: args[i] was a pointer
     int64_t args[SHX_MAX_ARGUMENTS];  // in order; pointers as their address; unused ones 0
     int64_t microseconds;             // steady clock time of the call
 };

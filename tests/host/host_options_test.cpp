@@ -43,7 +43,6 @@ TEST(HostOptions, DefaultsNeedOnlyTheStreamFile)
     EXPECT_EQ(25u, parsed.options.chunksPerSecond);
     EXPECT_TRUE(parsed.options.window);
     EXPECT_FALSE(parsed.options.pause || parsed.options.step || parsed.options.volume);
-    EXPECT_EQ(JournalMode::Runs, parsed.options.journal);
 }
 
 TEST(HostOptions, TakesValuesAttachedOrAsTheNextArgument)
@@ -65,10 +64,10 @@ TEST(HostOptions, ALaterOptionWinsOverAnEarlierOne)
     EXPECT_EQ(7, parsed.options.port);
 }
 
-TEST(HostOptions, ReadsPauseStepFlagsDataTypeAndJournal)
+TEST(HostOptions, ReadsPauseStepFlagsAndDataType)
 {
     const Parsed parsed = Parse({"--pause=3:250", "--step", "0:4", "--no-window", "--read-back", "--each-input",
-                                 "--data-type=A", "--journal=full", "stream.bin"});
+                                 "--data-type=A", "stream.bin"});
     ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
     ASSERT_TRUE(parsed.options.pause && parsed.options.step);
     EXPECT_EQ(3u, parsed.options.pause->afterChunks);
@@ -79,7 +78,6 @@ TEST(HostOptions, ReadsPauseStepFlagsDataTypeAndJournal)
     EXPECT_TRUE(parsed.options.readBack);
     EXPECT_TRUE(parsed.options.eachInput);
     EXPECT_EQ('A', parsed.options.dataType);
-    EXPECT_EQ(JournalMode::Full, parsed.options.journal);
 }
 
 TEST(HostOptions, DoubleDashEndsTheOptions)
@@ -108,7 +106,6 @@ TEST(HostOptions, RejectsMistakesAndNamesThem)
         {{"--pause=3:0", "s.bin"}, "--pause"},
         {{"--step=x:2", "s.bin"}, "--step"},
         {{"--data-type=AB", "s.bin"}, "--data-type"},
-        {{"--journal=some", "s.bin"}, "--journal"},
         {{"--no-window=1", "s.bin"}, "no-window"},
         {{"s.bin", "--volume"}, "--volume"},
         {{"--bogus", "s.bin"}, "--bogus"},
@@ -124,7 +121,7 @@ TEST(HostOptions, AnOptionNeedingAValueRefusesAFollowingOptionAsIt)
     const Mistakes mistakes = {
         {{"--capture", "--read-back", "rec.bin"}, "--capture"},
         {{"--plugin", "--rate=0", "f"}, "--plugin"},
-        {{"--journal", "-h", "f"}, "--journal"},
+        {{"--capture", "-h", "f"}, "--capture"},
         {{"--plugin=", "--rate=0", "f"}, "--plugin"},
     };
     ExpectRefusedNaming(mistakes);

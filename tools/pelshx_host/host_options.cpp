@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <vector>
 
 namespace {
@@ -14,8 +13,7 @@ constexpr unsigned kLongestRequest = 3600000;
 const char kDescription[] = R"(Plays STREAM_FILE through the player plug-in as a video host does: creates the
 player, initialises it, binds and opens a port on a window, feeds the stream in
 chunks through Play_InputData, closes the port and releases the player. Prints
-every call with its result and duration (calls of 50 ms or more are flagged),
-what the vendor library received when it keeps a journal (the stand-in does),
+every call with its result and duration (calls of 50 ms or more are flagged)
 and a summary. With --check it checks the installation instead and plays
 nothing.)";
 
@@ -127,13 +125,8 @@ void AddReportOptions(CLI::App& app, HostOptions& options)
         ->disable_flag_override();
     app.add_flag("--each-input", options.eachInput,
                  "list every Play_InputData call (default: the first, the last, those in step mode, and any that "
-                 "failed, were slow or that the vendor library refused at first)")
+                 "failed or were slow)")
         ->disable_flag_override();
-    const std::map<std::string, JournalMode> modes = {
-        {"runs", JournalMode::Runs}, {"full", JournalMode::Full}, {"off", JournalMode::Off}};
-    app.add_option("--journal", options.journal, "vendor journal: runs (repeats folded, default), full, or off")
-        ->type_name("MODE")
-        ->transform(CLI::CheckedTransformer(modes));
 }
 
 // The whole command line; `version` is set by --version.

@@ -13,8 +13,6 @@ struct ChunkRequest {
     unsigned count = 0;
 };
 
-enum class JournalMode { Runs, Full, Off };
-
 struct HostOptions {
     bool check = false;  // check the installation instead of playing a stream
     std::string streamFile;
@@ -31,7 +29,6 @@ struct HostOptions {
     std::string capturePath;  // empty: no capture
     bool readBack = false;
     bool eachInput = false;
-    JournalMode journal = JournalMode::Runs;
 };
 
 enum class ParseOutcome { Run, Check, Help, Version, Error };
