@@ -26,7 +26,8 @@ summary marked as interrupted.
 Exit status: 0 when every call gave the expected result (for --check: the
 installation is sound); 1 when a call did not; 2 for a bad command line; 3 when
 the plug-in cannot be loaded or lacks an export; 4 when the stream file cannot
-be read or is empty; 5 when --check found a problem; 130 when interrupted.)";
+be read, is empty or is no file; 5 when --check found a problem; 130 when
+interrupted.)";
 
 template <typename Number>
 bool ReadNumber(const std::string& text, Number& number)
@@ -36,7 +37,7 @@ bool ReadNumber(const std::string& text, Number& number)
     return error == std::errc() && stop == end;
 }
 
-// "AT:COUNT": AT a chunk count, COUNT from 1 to kLongestRequest.
+// "AT:N": AT a chunk count, N from 1 to kLongestRequest.
 bool ReadChunkRequest(const std::string& text, ChunkRequest& request)
 {
     const std::size_t colon = text.find(':');
@@ -49,7 +50,7 @@ const CLI::Validator kChunkRequest(
     [](const std::string& text) {
         ChunkRequest ignored;
         return ReadChunkRequest(text, ignored) ? std::string()
-                                               : "wants AT:COUNT, AT a chunk count, COUNT from 1 to " +
+                                               : "wants AT:N, AT a chunk count and N from 1 to " +
                                                      std::to_string(kLongestRequest) + ", not \"" + text + "\"";
     },
     "");
