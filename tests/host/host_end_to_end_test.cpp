@@ -151,7 +151,12 @@ protected:
     }
 
     // The input calls the vendor library refused.
-    static long long Refusals() { return Count(journal, ") -> -2\n"); }
+    static long long Refusals()
+    {
+        long long refusals = 0;
+        for (const std::string& input : Journal("SHX_PlayStrm_InputData(")) refusals += Count(input, "-> -2");
+        return refusals;
+    }
     static std::vector<std::string> Journal(const std::string& function) { return LinesStartingWith(journal, function); }
 
     static SystemDrive* drive;
