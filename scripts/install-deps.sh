@@ -3,6 +3,8 @@
 # CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine,
 # GoogleTest's sources, CLI11's headers, for the package and its host checks clang, lld,
 # the LLVM tools and zip, and the static analysers clang-tidy and cppcheck.
+# On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
+# emulator run them, so that 32-bit Wine starts.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
@@ -15,13 +17,64 @@ for package in "${packages[@]}"; do
     [ "$package" = wine32 ] && arch_package=wine32:i386
     dpkg-query -W -f='${Status}' "$arch_package" 2>/dev/null | grep -q "install ok installed" || missing+=("$arch_package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# Some kernels (virtual machines without 32-bit user mode) refuse every i386
+# program with "Exec format error", 32-bit Wine's loader among them. There
+# QEMU's user-mode emulator is registered as the interpreter of i386 programs.
+# Only QEMU 8 or later will do: before it, every memory mapping a program asks
+# for is searched page by page, and a 32-bit Wine program takes minutes to
+# start instead of a second; Debian 12 has QEMU 10 in its backports. Debian's
+# own registration leaves i386 out on amd64, where it is expected to run
+# natively, so the entry is written here with the magic and mask QEMU uses.
+binfmt=/proc/sys/fs/binfmt_misc
+qemu_i386=/usr/bin/qemu-i386
+
+runs_i386_programs() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+qemu_user_major() {
+    local version
+    version=$(dpkg-query -W -f='${Version}' "$1" 2>/dev/null) || version=
+    version=${version#*:}
+    echo "${version%%.*}"
+}
+install_recent_qemu_user() {
+    [ "$(qemu_user_major qemu-user)" -ge 8 ] 2>/dev/null && return 0
+    local codename
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "deb http://deb.debian.org/debian ${codename}-backports main" |
+        $sudo tee /etc/apt/sources.list.d/${codename}-backports.list >/dev/null
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
+        -t "${codename}-backports" qemu-user
+}
+emulate_i386_programs() {
+    if [ -e $binfmt/qemu-i386 ]; then
+        grep -qx "interpreter $qemu_i386" $binfmt/qemu-i386 && [ "$(qemu_user_major qemu-user)" -ge 8 ] &&
+            runs_i386_programs && return 0
+    else
+        runs_i386_programs && return 0
+    fi
+    install_recent_qemu_user
+    [ -f $binfmt/register ] || $sudo mount -t binfmt_misc binfmt_misc $binfmt
+    if [ -e $binfmt/qemu-i386 ]; then echo -1 | $sudo tee $binfmt/qemu-i386 >/dev/null; fi
+    printf '%s' ":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$qemu_i386:POCF" |
+        $sudo tee $binfmt/register >/dev/null
+    runs_i386_programs || { echo "i386 programs cannot run here, not even under qemu-i386" >&2; return 1; }
+    echo "i386 programs run under $($qemu_i386 --version | head -n 1) on this kernel"
+}
+
+if [ ${#missing[@]} -eq 0 ]; then
+    emulate_i386_programs
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+emulate_i386_programs
