@@ -1,0 +1,40 @@
+# clang and lld for a MinGW-w64 target, on Debian's MinGW-w64 runtime and the C
+# and C++ libraries of its GCC (the posix thread model). Included by a
+# toolchain file that sets PELSHX_MINGW_TRIPLE and CMAKE_SYSTEM_PROCESSOR first.
+# clang writes CodeView debugging information, from which lld writes PDBs
+# (see codeview-pdb.cmake); GCC writes only DWARF.
+set(CMAKE_SYSTEM_NAME Windows)
+
+# clang 19 and its lld (Debian's clang-19 and lld-19): the first of Debian 12
+# whose CodeView holds no path of the build machine, so that the PDBs are the
+# same wherever the sources are built.
+set(CMAKE_C_COMPILER /usr/lib/llvm-19/bin/clang)
+set(CMAKE_CXX_COMPILER /usr/lib/llvm-19/bin/clang++)
+set(CMAKE_C_COMPILER_TARGET ${PELSHX_MINGW_TRIPLE})
+set(CMAKE_CXX_COMPILER_TARGET ${PELSHX_MINGW_TRIPLE})
+set(CMAKE_RC_COMPILER ${PELSHX_MINGW_TRIPLE}-windres)
+set(CMAKE_DLLTOOL ${PELSHX_MINGW_TRIPLE}-dlltool)
+set(CMAKE_SYSROOT /usr/${PELSHX_MINGW_TRIPLE})
+
+# Debian names GCC's directory "12-posix", which clang does not take for a
+# GCC version: its C++ headers and libraries are named here.
+file(GLOB gcc_directories LIST_DIRECTORIES true /usr/lib/gcc/${PELSHX_MINGW_TRIPLE}/*-posix)
+list(SORT gcc_directories COMPARE NATURAL ORDER DESCENDING)
+list(GET gcc_directories 0 gcc_directory)
+if(NOT EXISTS ${gcc_directory}/include/c++)
+    message(FATAL_ERROR "no GCC C++ library for ${PELSHX_MINGW_TRIPLE} (posix threads) under /usr/lib/gcc: "
+                        "install g++-mingw-w64-*-posix")
+endif()
+set(gcc_cxx_headers ${gcc_directory}/include/c++)
+string(JOIN " " CMAKE_CXX_FLAGS_INIT -isystem ${gcc_cxx_headers}
+       -isystem ${gcc_cxx_headers}/${PELSHX_MINGW_TRIPLE} -isystem ${gcc_cxx_headers}/backward)
+# lld; GCC's libraries, and the posix thread library they need linked in
+# (clang's driver adds only the libraries themselves).
+foreach(kind EXE SHARED MODULE)
+    set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld -L${gcc_directory} -l:libwinpthread.a")
+endforeach()
+
+set(CMAKE_FIND_ROOT_PATH /usr/${PELSHX_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
