@@ -14,24 +14,22 @@ set(CMAKE_C_COMPILER_TARGET ${PELSHX_MINGW_TRIPLE})
 set(CMAKE_CXX_COMPILER_TARGET ${PELSHX_MINGW_TRIPLE})
 set(CMAKE_RC_COMPILER ${PELSHX_MINGW_TRIPLE}-windres)
 set(CMAKE_DLLTOOL ${PELSHX_MINGW_TRIPLE}-dlltool)
-set(CMAKE_SYSROOT /usr/${PELSHX_MINGW_TRIPLE})
-
-# Debian names GCC's directory "12-posix", which clang does not take for a
-# GCC version: its C++ headers and libraries are named here.
+# GCC's directory, which Debian names "12-posix": clang takes its C++ library
+# headers, its libraries and its crtbegin.o from there. crtbegin.o registers
+# the unwind tables with GCC's unwinder, without which no exception is caught.
 file(GLOB gcc_directories LIST_DIRECTORIES true /usr/lib/gcc/${PELSHX_MINGW_TRIPLE}/*-posix)
 list(SORT gcc_directories COMPARE NATURAL ORDER DESCENDING)
 list(GET gcc_directories 0 gcc_directory)
-if(NOT EXISTS ${gcc_directory}/include/c++)
-    message(FATAL_ERROR "no GCC C++ library for ${PELSHX_MINGW_TRIPLE} (posix threads) under /usr/lib/gcc: "
+if(NOT EXISTS ${gcc_directory}/crtbegin.o)
+    message(FATAL_ERROR "no GCC for ${PELSHX_MINGW_TRIPLE} (posix threads) under /usr/lib/gcc: "
                         "install g++-mingw-w64-*-posix")
 endif()
-set(gcc_cxx_headers ${gcc_directory}/include/c++)
-string(JOIN " " CMAKE_CXX_FLAGS_INIT -isystem ${gcc_cxx_headers}
-       -isystem ${gcc_cxx_headers}/${PELSHX_MINGW_TRIPLE} -isystem ${gcc_cxx_headers}/backward)
-# lld; GCC's libraries, and the posix thread library they need linked in
+set(CMAKE_C_FLAGS_INIT -B${gcc_directory}/)
+set(CMAKE_CXX_FLAGS_INIT -B${gcc_directory}/)
+# lld, and the posix thread library that GCC's libraries need, linked in
 # (clang's driver adds only the libraries themselves).
 foreach(kind EXE SHARED MODULE)
-    set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld -L${gcc_directory} -l:libwinpthread.a")
+    set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld -l:libwinpthread.a")
 endforeach()
 
 set(CMAKE_FIND_ROOT_PATH /usr/${PELSHX_MINGW_TRIPLE})

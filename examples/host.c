@@ -13,6 +13,8 @@
 
 #include "PelShx_PlaySDK.h"
 
+typedef void (*AnyFunction)(void);
+
 /* Prints what a call gave; true when it gave what it should. */
 static int Expect(const char* call, int32_t expected, int32_t result)
 {
@@ -64,8 +66,9 @@ int main(int argc, char* argv[])
                GetLastError());
         return 3;
     }
-    create = (PFN_CreateSinglePlayerDll)GetProcAddress(plugin, "CreateSinglePlayerDll");
-    release = (PFN_ReleaseSinglePlayerDll)GetProcAddress(plugin, "ReleaseSinglePlayerDll");
+    /* Through AnyFunction, from which GCC takes a cast to any function pointer. */
+    create = (PFN_CreateSinglePlayerDll)(AnyFunction)GetProcAddress(plugin, "CreateSinglePlayerDll");
+    release = (PFN_ReleaseSinglePlayerDll)(AnyFunction)GetProcAddress(plugin, "ReleaseSinglePlayerDll");
     if (create != NULL && release != NULL) player = create();
     if (player == NULL) {
         printf("PelShx_PlaySDK.dll gave no player\n");
