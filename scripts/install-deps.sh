@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
-# CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine,
-# GoogleTest's sources, CLI11's headers, for the package and its host checks clang, lld,
-# the LLVM tools and zip, and the static analysers clang-tidy and cppcheck.
+# CMake, the host compiler, clang 19 and lld 19 with the MinGW-w64 i686 runtime
+# and GCC libraries for the Windows build, 32-bit Wine, GoogleTest's sources,
+# CLI11's headers, for the package and its host checks clang, lld, the LLVM
+# tools and zip, and the static analysers clang-tidy and cppcheck.
 # On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
 # emulator run them, so that 32-bit Wine starts.
 set -euo pipefail
 
-packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+packages=(cmake make g++ googletest clang-19 lld-19 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
           clang-tidy cppcheck)
 

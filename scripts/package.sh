@@ -2,8 +2,8 @@
 # Builds the 32-bit Windows plug-in and writes the package that host
 # developers and deployers receive, build/package/PelShx_PlaySDK-<version>-win32.zip,
 # printing its path as the last line. The same commit gives the same bytes in
-# any clone: the only time stamp is the commit's, the binaries hold no build
-# paths, and the files go in in a fixed order with fixed modes.
+# any clone: the only time stamp is the commit's, the binaries and their PDBs
+# hold no build paths, and the files go in in a fixed order with fixed modes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,26 +22,22 @@ name=PelShx_PlaySDK-$version-win32
 top=build/package/$name
 zip=build/package/$name.zip
 rm -rf "$top" "$zip"
-mkdir -p "$top/bin" "$top/debug" "$top/include" "$top/lib"
+mkdir -p "$top/bin" "$top/debug" "$top/examples" "$top/include" "$top/lib"
 
-# The only time stamp is the commit's, also in the headers objcopy writes.
-commit_time=$(git log -1 --format=%ct)
-export SOURCE_DATE_EPOCH=$commit_time
-
-# The DLL without its symbols, which go to a separate file that it names.
-objcopy=i686-w64-mingw32-objcopy
-$objcopy --only-keep-debug build/win32/bin/PelShx_PlaySDK.dll "$top/debug/PelShx_PlaySDK.dll.debug"
-$objcopy --strip-all --add-gnu-debuglink="$top/debug/PelShx_PlaySDK.dll.debug" \
-    build/win32/bin/PelShx_PlaySDK.dll "$top/bin/PelShx_PlaySDK.dll"
-$objcopy --strip-all build/win32/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
-
+# The binaries as linked: stripped, each naming its PDB by file name.
+for binary in PelShx_PlaySDK.dll pelshx_host.exe; do
+    cp "build/win32/bin/$binary" "$top/bin/"
+    cp "build/win32/bin/${binary%.*}.pdb" "$top/debug/"
+done
 cp build/win32/include/PelShx_PlaySDK.h "$top/include/"
 cp build/win32/lib/PelShx_PlaySDK.lib build/win32/lib/libPelShx_PlaySDK.dll.a src/plugin/PelShx_PlaySDK.def "$top/lib/"
+cp examples/CMakeLists.txt examples/host.c examples/host.cpp "$top/examples/"
 cp packaging/README.md CHANGELOG.md "$top/"
 (cd "$top" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 
 find "$top" -type d -exec chmod 755 {} +
 find "$top" -type f -exec chmod 644 {} +
+commit_time=$(git log -1 --format=%ct)
 find "$top" -exec touch --no-dereference --date="@$commit_time" {} +
 (cd build/package && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$name.zip")
 
