@@ -1,5 +1,7 @@
 #include "config/config_reader.h"
 
+#include "config/ansi_text.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -30,9 +32,9 @@ bool SkipToPieceNaming(const NextConfigPiece& next, const std::string& name, std
 
 bool ConfigBracketedText(const std::string& piece, std::size_t from, std::string& text, std::size_t& open)
 {
-    open = piece.find('[', from);
+    open = FindAnsiCharacter(piece, '[', from);
     if (open == std::string::npos) return false;
-    const std::size_t close = piece.find(']', open + 1);
+    const std::size_t close = FindAnsiCharacter(piece, ']', open + 1);
     if (close == std::string::npos) return false;
     text = piece.substr(open + 1, close - open - 1);
     return true;

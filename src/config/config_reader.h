@@ -21,8 +21,9 @@ constexpr std::size_t kConfigPieceChars = 99;
 // Hands out the next piece, with its line break when it has one; false at the end.
 using NextConfigPiece = std::function<bool(std::string& piece)>;
 
-// The text between the first '[' at or after `from` and the first ']' after it.
-// `open` receives the position of that '['.
+// The text between the first '[' at or after `from` and the first ']' after it,
+// neither of them the second byte of a two-byte character. `open` receives the
+// position of that '['.
 bool ConfigBracketedText(const std::string& piece, std::size_t from, std::string& text, std::size_t& open);
 
 // True when the piece is no comment (a '#' in its first column) and its first

@@ -1,14 +1,16 @@
 #include "config/paths.h"
 
+#include "config/ansi_text.h"
 #include "platform/platform.h"
-
-#include <algorithm>
 
 namespace {
 
+// The second byte of a two-byte character keeps its value, even that of a backslash.
 void UseForwardSlashes(std::string& path)
 {
-    std::replace(path.begin(), path.end(), '\\', '/');
+    for (std::size_t at = FindAnsiCharacter(path, '\\'); at != std::string::npos;
+         at = FindAnsiCharacter(path, '\\', at + 1))
+        path[at] = '/';
 }
 
 bool EndsWith(const std::string& text, char c)

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Backslashes become slashes and one trailing slash is ensured (an empty path
-// stays empty). Changes path in place and returns a copy of it.
+// Backslashes become slashes (the second byte of a two-byte character never
+// counts as one) and one trailing slash is ensured (an empty path stays
+// empty). Changes path in place and returns a copy of it.
 std::string NormaliseDirPath(std::string& path);
 
 // The root of the system drive, such as "C:/". 0 on success, -1 when the system

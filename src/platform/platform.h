@@ -5,6 +5,7 @@
 // includes an operating-system header.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -26,6 +27,39 @@ MakeDirResult MakeDirectory(const std::string& path);
 // Moves a file to a new name, replacing a file that has that name. The outcome
 // is not reported: callers try again on their next occasion.
 void MoveReplacing(const std::string& from, const std::string& to);
+
+// The line break of a text file: "\r\n" on Windows, "\n" elsewhere.
+extern const char kLineBreak[];
+
+// True when the byte opens a two-byte character of the system's ANSI code
+// page: the byte after it belongs to the same character, whatever its value.
+// Natively the rule of the Chinese code page (936): 0x81 to 0xFE.
+bool IsLeadByte(unsigned char byte);
+
+// Appends the bytes to the file, made when missing, with one write that no
+// other process's append can split or overlap, even another host's on the
+// same file. The file's size after the write; -1 when the file cannot be
+// opened or written. Allocates nothing.
+std::int64_t AppendToFile(const std::string& path, const char* bytes, std::size_t size);
+
+// The size of a regular file; -1 when there is none at the path.
+std::int64_t FileSize(const std::string& path);
+
+// Taken by every process, for as long as it lives, before it moves the file
+// at the path aside, so that such moves happen one at a time: on Windows a
+// named mutex derived from the file's full path, natively a lock on the
+// file's directory. When it cannot be taken the holder goes ahead without it.
+// Allocates nothing.
+class FileMoveLock {
+public:
+    explicit FileMoveLock(const std::string& path);
+    ~FileMoveLock();
+    FileMoveLock(const FileMoveLock&) = delete;
+    FileMoveLock& operator=(const FileMoveLock&) = delete;
+
+private:
+    std::intptr_t handle;
+};
 
 void PauseMilliseconds(unsigned milliseconds);
 

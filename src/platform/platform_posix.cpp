@@ -3,11 +3,16 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -50,6 +55,67 @@ MakeDirResult MakeDirectory(const std::string& path)
 void MoveReplacing(const std::string& from, const std::string& to)
 {
     std::rename(from.c_str(), to.c_str());
+}
+
+const char kLineBreak[] = "\n";
+
+bool IsLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+std::int64_t AppendToFile(const std::string& path, const char* bytes, std::size_t size)
+{
+    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (file < 0) return -1;
+    struct stat info;
+    const bool ok = write(file, bytes, size) == static_cast<ssize_t>(size) && fstat(file, &info) == 0;
+    close(file);
+    return ok ? static_cast<std::int64_t>(info.st_size) : -1;
+}
+
+std::int64_t FileSize(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+namespace {
+
+// Longer than any move aside takes, short enough that a stopped holder stalls no host for long.
+constexpr unsigned kMoveLockWaitMilliseconds = 5000;
+
+// The file's directory, opened for its lock; -1 when it cannot be.
+int OpenDirectoryOf(const std::string& path)
+{
+    char directory[PATH_MAX] = ".";
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash < sizeof directory) {
+        std::memcpy(directory, path.data(), slash == 0 ? 1 : slash);
+        directory[slash == 0 ? 1 : slash] = '\0';
+    }
+    return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+}  // namespace
+
+FileMoveLock::FileMoveLock(const std::string& path) : handle(OpenDirectoryOf(path))
+{
+    if (handle < 0) return;
+    for (unsigned waited = 0; flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) != 0; ++waited) {
+        if (waited == kMoveLockWaitMilliseconds) {
+            close(static_cast<int>(handle));
+            handle = -1;
+            return;
+        }
+        PauseMilliseconds(1);
+    }
+}
+
+FileMoveLock::~FileMoveLock()
+{
+    if (handle >= 0) close(static_cast<int>(handle));  // closing lets go of the lock
 }
 
 void PauseMilliseconds(unsigned milliseconds)

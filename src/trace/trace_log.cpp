@@ -3,7 +3,6 @@
 #include "config/paths.h"
 #include "platform/platform.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -33,7 +32,8 @@ unsigned TwoDigits(int value)
 
 }  // namespace
 
-// One record, formatted in place. Text beyond MAX_RECORD_BYTES is cut.
+// One record, formatted in place as the file will hold it: each "\n" becomes
+// the system's line break. Text beyond MAX_RECORD_BYTES is cut.
 class TraceLog::Record {
 public:
     // Starts the record with "\n[MM-DD hh:mm:ss.cc]", hundredths rounded down; no year.
@@ -52,9 +52,12 @@ public:
     // The text up to its first NUL byte.
     void Append(std::string_view text) noexcept
     {
-        const std::size_t length = std::min({text.size(), text.find('\0'), sizeof bytes - size});
-        std::memcpy(bytes + size, text.data(), length);
-        size += length;
+        for (const char c : text.substr(0, text.find('\0'))) {
+            if (c == '\n')
+                AppendBytes(platform::kLineBreak, std::strlen(platform::kLineBreak));
+            else
+                AppendBytes(&c, 1);
+        }
     }
 
     // "\nlabel:[value]"
@@ -71,6 +74,13 @@ public:
     std::size_t Size() const { return size; }
 
 private:
+    void AppendBytes(const char* from, std::size_t count) noexcept
+    {
+        if (count > sizeof bytes - size) return;
+        std::memcpy(bytes + size, from, count);
+        size += count;
+    }
+
     char bytes[MAX_RECORD_BYTES];
     std::size_t size = 0;
 };
@@ -127,19 +137,20 @@ void TraceLog::WriteError(std::string_view sourceFile, int32_t line, int32_t cod
     Append(errorLog, record);
 }
 
-// The only place that touches a log file. A file grown past the limit is moved
-// to its backup name, replacing the previous backup; the next record starts a
-// new file. A move that fails is tried again after the next record, since the
-// file is then still too large. The file is closed before the move.
+// The only place that writes a log file. A file grown past the limit is
+// moved to its backup name, replacing the previous backup; the next record
+// starts a new file. A move that fails is tried again after the next record,
+// since the file is then still too large.
 void TraceLog::Append(const LogFile& log, const Record& record) noexcept
 {
-    std::FILE* file = std::fopen(log.path.c_str(), "a+");
-    if (file == nullptr) return;
-    std::fwrite(record.Data(), 1, record.Size(), file);
-    // The C runtime of Windows tells the position of an appending text stream
-    // only once the written data has reached the file.
-    std::fflush(file);
-    const long size = std::ftell(file);
-    std::fclose(file);
-    if (size > LOG_ROTATE_SIZE) platform::MoveReplacing(log.path, log.backupPath);
+    if (platform::AppendToFile(log.path, record.Data(), record.Size()) > LOG_ROTATE_SIZE) MoveAside(log);
+}
+
+// Other processes write the same log and may have just moved it aside: under
+// the lock they all take, the size is measured again, so that a fresh log is
+// never moved over the full backup.
+void TraceLog::MoveAside(const LogFile& log) noexcept
+{
+    const platform::FileMoveLock lock(log.path);
+    if (platform::FileSize(log.path) > LOG_ROTATE_SIZE) platform::MoveReplacing(log.path, log.backupPath);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 // The runtime and error logs. Each record is formatted into a buffer of its
-// own, then appended by one function that opens the file, writes, measures and
-// closes it; a file that grows past LOG_ROTATE_SIZE is moved aside to
-// "<name>.bak". Writing a record allocates nothing and cannot fail to the
-// caller: a record that cannot be written is dropped without a word. Only
-// setting a path reports failure.
+// own, with the system's text line breaks, then appended with one write that
+// no other process writing the same log can split or overlap; a file that
+// grows past LOG_ROTATE_SIZE is moved aside to "<name>.bak", one process at a
+// time. Writing a record allocates nothing and cannot fail to the caller: a
+// record that cannot be written is dropped without a word. Only setting a path
+// reports failure.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +17,10 @@
 
 class TraceLog {
 public:
-    static constexpr long LOG_ROTATE_SIZE = 20971520;  // 20 MiB
+    static constexpr std::int64_t LOG_ROTATE_SIZE = 20971520;  // 20 MiB
     static constexpr std::size_t MAX_CONTEXT_CHARS = 255;
-    // Far above any record of the plug-in's; a longer record is cut here.
+    // Far above any record of the plug-in's, line breaks as written to the
+    // file; a longer record is cut here.
     static constexpr std::size_t MAX_RECORD_BYTES = 4096;
 
     // A value made of pieces written one after the other, each up to its
@@ -50,6 +52,7 @@ private:
 
     static bool AssignPath(LogFile& log, const std::string& name, const char* bareDefault) noexcept;
     static void Append(const LogFile& log, const Record& record) noexcept;
+    static void MoveAside(const LogFile& log) noexcept;
 
     LogFile runtimeLog;
     LogFile errorLog;
