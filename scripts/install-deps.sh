@@ -4,13 +4,15 @@
 # and GCC libraries for the Windows build, 32-bit Wine, GoogleTest's sources,
 # CLI11's headers, for the package and its host checks clang, lld, the LLVM
 # tools and zip, and the static analysers clang-tidy and cppcheck.
+# The Chinese locale zh_CN.UTF-8, under which Wine runs programs with the
+# Chinese ANSI code page (936) and still names Linux files in UTF-8.
 # On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
 # emulator run them, so that 32-bit Wine starts.
 set -euo pipefail
 
 packages=(cmake make g++ googletest clang-19 lld-19 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
-          clang-tidy cppcheck)
+          clang-tidy cppcheck locales)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -67,8 +69,13 @@ emulate_i386_programs() {
     echo "i386 programs run under $($qemu_i386 --version | head -n 1) on this kernel"
 }
 
+make_chinese_locale() {
+    locale -a | grep -qix 'zh_CN.utf-\?8' || $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
     emulate_i386_programs
+    make_chinese_locale
     exit 0
 fi
 
@@ -79,3 +86,4 @@ fi
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 emulate_i386_programs
+make_chinese_locale

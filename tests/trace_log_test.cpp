@@ -4,23 +4,31 @@
 #include "trace/trace_log.h"
 
 #include "support/file_helpers.h"
+#include "support/log_records.h"
 #include "trace/log_texts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <csignal>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+extern char** environ;
 #endif
 
 namespace {
@@ -116,6 +124,12 @@ std::string TailBytes(const fs::path& file, std::size_t count)
     in.read(&bytes[0], static_cast<std::streamsize>(count));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
+}
+
+// The bytes of a file from `offset` on.
+std::string BytesFrom(const fs::path& file, std::uintmax_t offset)
+{
+    return TailBytes(file, static_cast<std::size_t>(fs::file_size(file) - offset));
 }
 
 // The first `count` bytes of a file.
@@ -373,6 +387,89 @@ TEST_F(TraceLogTest, RecordsToAMissingDirectoryAreDropped)
     EXPECT_TRUE(HoldsRecords(ReadBytes(missing / "error.log"), {ErrorBody("2", "Source File: [a], LINE: [1]", "t")}));
 }
 
+// --- this test program run again as a second process ------------------------
+
+// This program started again, running only the tests that `filter` selects,
+// with the variables added to its environment.
+class SecondProcess {
+public:
+    SecondProcess(const std::string& filter, const std::vector<std::pair<std::string, std::string>>& environment)
+    {
+        std::string program = ProgramFile();
+        std::string option = "--gtest_filter=" + filter;
+        std::string brief = "--gtest_brief=1";
+#ifdef _WIN32
+        std::string command = "\"" + program + "\" " + option + " " + brief;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        for (const auto& [name, value] : environment) SetEnvironmentVariableA(name.c_str(), value.c_str());
+        started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+        for (const auto& variable : environment) SetEnvironmentVariableA(variable.first.c_str(), nullptr);
+#else
+        std::vector<std::string> variables;
+        for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& variable : variables) envp.push_back(variable.data());
+        for (char** inherited = environ; *inherited != nullptr; ++inherited) envp.push_back(*inherited);
+        envp.push_back(nullptr);
+        char* argv[] = {program.data(), option.data(), brief.data(), nullptr};
+        started = posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+#endif
+    }
+    ~SecondProcess() { Wait(); }
+    SecondProcess(const SecondProcess&) = delete;
+    SecondProcess& operator=(const SecondProcess&) = delete;
+
+    // Its exit status once it has ended; -1 when it never started or could not be waited for.
+    int Wait()
+    {
+        if (!started) return exitStatus;
+        started = false;
+#ifdef _WIN32
+        DWORD status = 0;
+        if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(process.hProcess, &status))
+            exitStatus = static_cast<int>(status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+#else
+        int status = 0;
+        if (waitpid(process, &status, 0) == process && WIFEXITED(status)) exitStatus = WEXITSTATUS(status);
+#endif
+        return exitStatus;
+    }
+
+private:
+    static std::string ProgramFile()
+    {
+#ifdef _WIN32
+        char program[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, program, sizeof program);
+        return program;
+#else
+        return fs::read_symlink("/proc/self/exe").string();
+#endif
+    }
+
+    bool started = false;
+    int exitStatus = -1;
+#ifdef _WIN32
+    PROCESS_INFORMATION process{};
+#else
+    pid_t process = 0;
+#endif
+};
+
+// True once the file exists; false after half a minute without it.
+bool WaitForFile(const std::string& file)
+{
+    for (int waited = 0; waited < 30000; ++waited) {
+        if (fs::exists(file)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 // --- rotation ----------------------------------------------------------------------
 
 TEST_F(TraceLogTest, FileOfExactlyTheLimitStays)
@@ -460,6 +557,89 @@ TEST_F(TraceLogTest, FailedMoveIsTriedAgainAfterTheNextRecord)
     EXPECT_EQ(kRotateSize + 1 + 2 * record, fs::file_size(blocker));
 }
 
+// A log far past 2 GiB, as a backup held open for long leaves it: its size
+// is read in full, so it is moved aside at the next record.
+TEST_F(TraceLogTest, LogPast2GiBIsMovedAsideAtTheNextRecord)
+{
+    const std::uintmax_t huge = 2148000000;
+    WriteBytes(errorFile, "");
+    fs::resize_file(errorFile, huge);  // sparse where the file system allows
+    log.WriteError("a", 1, 2, {"t"});
+    EXPECT_FALSE(fs::exists(errorFile)) << "the live log is moved aside";
+    ASSERT_TRUE(fs::exists(errorFile + ".bak"));
+    EXPECT_LT(huge, fs::file_size(errorFile + ".bak"));
+    fs::remove(errorFile + ".bak");
+}
+
+// Run as a second process by the test below: waits for the file "go" in the
+// directory PELSHX_WRITER_DIR, then appends PELSHX_WRITER_RECORDS error
+// records to its error.log, numbered from 0 in their codes, with
+// PELSHX_WRITER_ID as their line.
+TEST(LogWriter, AppendsItsRecordsOnceTold)
+{
+    const char* directory = std::getenv("PELSHX_WRITER_DIR");
+    if (directory == nullptr) GTEST_SKIP() << "only run as a second process of TwoProcessesOnOneLog...";
+    const std::string slashed = std::string(directory) + "/";
+    const int id = std::atoi(std::getenv("PELSHX_WRITER_ID"));
+    const int records = std::atoi(std::getenv("PELSHX_WRITER_RECORDS"));
+    TraceLog writer;
+    writer.SetErrorLogPath(slashed + "error.log");
+    WriteBytes(slashed + "ready" + std::to_string(id), "");
+    ASSERT_TRUE(WaitForFile(slashed + "go"));
+    for (int i = 0; i < records; ++i) writer.WriteError("writer", id, i, {"two processes, one log"});
+}
+
+// Two hosts on one trace directory, their error log starting just short of
+// the limit: each record arrives whole and once, in the live log or in the
+// backup, and the log is moved aside exactly once, however the two
+// processes' appends and moves interleave. Fewer rounds under Wine, where a
+// record takes far longer.
+TEST_F(TraceLogTest, TwoProcessesOnOneLogLoseAndTearNothingAcrossARotation)
+{
+#ifdef _WIN32
+    const int rounds = 3, perWriter = 300;
+#else
+    const int rounds = 10, perWriter = 2000;
+#endif
+    TraceLog measure;
+    measure.SetErrorLogPath(dir.File("measure.log"));
+    measure.WriteError("writer", 1, perWriter, {"two processes, one log"});
+    const std::uintmax_t record = fs::file_size(dir.File("measure.log"));
+    // Moved aside about halfway through.
+    const std::uintmax_t prefill = kRotateSize - perWriter * record;
+    for (int round = 1; round <= rounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        for (const char* name : {"error.log", "error.log.bak", "ready1", "ready2", "go"}) fs::remove(dir.File(name));
+        PreFill(errorFile, prefill);
+        const auto writer = [&](int id) {
+            return std::vector<std::pair<std::string, std::string>>{{"PELSHX_WRITER_DIR", dir.Path().string()},
+                                                                     {"PELSHX_WRITER_ID", std::to_string(id)},
+                                                                     {"PELSHX_WRITER_RECORDS", std::to_string(perWriter)}};
+        };
+        SecondProcess first("LogWriter.*", writer(1));
+        SecondProcess second("LogWriter.*", writer(2));
+        ASSERT_TRUE(WaitForFile(dir.File("ready1")) && WaitForFile(dir.File("ready2")));
+        WriteBytes(dir.File("go"), "");
+        ASSERT_EQ(0, first.Wait());
+        ASSERT_EQ(0, second.Wait());
+
+        ASSERT_GE(fs::file_size(errorFile + ".bak"), prefill) << "the prefilled log, moved aside once";
+        const std::string backup = BytesFrom(errorFile + ".bak", prefill - 1);
+        ASSERT_EQ('#', backup[0]) << "the prefilled log, moved aside once";
+        std::string text = backup.substr(1) + ReadBytes(errorFile);
+        if (TextModeBytes("\n") != "\n")
+            text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        std::vector<ErrorRecord> records;
+        std::string fault;
+        ASSERT_TRUE(ReadErrorRecords(text, records, fault)) << fault;
+        std::vector<int> count(2 * perWriter, 0);
+        for (const ErrorRecord& r : records)
+            if ((r.line == 1 || r.line == 2) && r.code >= 0 && r.code < perWriter) ++count[(r.line - 1) * perWriter + r.code];
+        EXPECT_EQ(static_cast<std::size_t>(2 * perWriter), records.size());
+        EXPECT_EQ(std::vector<int>(2 * perWriter, 1), count) << "every record exactly once";
+    }
+}
+
 #ifdef _WIN32
 // Run in a second process by the test below: holds the file named in
 // PELSHX_HOLD_FILE open without sharing, says so with a "<file>.held" file and
@@ -475,25 +655,6 @@ TEST(BackupHolder, HoldsTheFileWithoutSharingUntilReleased)
     CloseHandle(held);
 }
 
-// Starts this test program again to run the holder above on `file`; true once
-// the file is held.
-bool HoldInSecondProcess(const std::string& file, PROCESS_INFORMATION& holder)
-{
-    char program[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, program, sizeof program);
-    std::string command = std::string("\"") + program + "\" --gtest_filter=BackupHolder.*";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    SetEnvironmentVariableA("PELSHX_HOLD_FILE", file.c_str());
-    const BOOL started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder);
-    SetEnvironmentVariableA("PELSHX_HOLD_FILE", nullptr);
-    if (!started) return false;
-    for (int waited = 0; waited < 3000; ++waited, Sleep(10))
-        if (fs::exists(file + ".held")) return true;
-    return false;
-}
-
 // Another program holding the backup open without sharing: the move fails,
 // the live log keeps growing, and rotation resumes once the backup is let go.
 TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
@@ -502,15 +663,13 @@ TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
     WriteBytes(backup, "older generation");
     const std::uintmax_t record = MeasuredRuntimeRecord();
     PreFill(runtimeFile, kRotateSize - record + 1);
-    PROCESS_INFORMATION holder{};
-    ASSERT_TRUE(HoldInSecondProcess(backup, holder));
+    SecondProcess holder("BackupHolder.*", {{"PELSHX_HOLD_FILE", backup}});
+    ASSERT_TRUE(WaitForFile(backup + ".held"));
     WriteAbc(log);
     WriteAbc(log);
     EXPECT_EQ(kRotateSize + 1 + record, fs::file_size(runtimeFile)) << "the live log keeps growing";
     WriteBytes(backup + ".release", "");
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.hProcess, 30000));
-    CloseHandle(holder.hThread);
-    CloseHandle(holder.hProcess);
+    EXPECT_EQ(0, holder.Wait());
 
     WriteAbc(log);
     EXPECT_FALSE(fs::exists(runtimeFile)) << "moved once the backup was let go";

@@ -47,9 +47,9 @@ std::int64_t FileSize(const std::string& path);
 
 // Taken by every process, for as long as it lives, before it moves the file
 // at the path aside, so that such moves happen one at a time: on Windows a
-// named mutex derived from the file's full path, natively a lock on the
-// file's directory. When it cannot be taken the holder goes ahead without it.
-// Allocates nothing.
+// named mutex derived from the file's full path (which appends take too),
+// natively a lock on the file's directory. When it cannot be had within 5
+// seconds the holder goes ahead without it. Allocates nothing.
 class FileMoveLock {
 public:
     explicit FileMoveLock(const std::string& path);
