@@ -213,6 +213,15 @@ TEST_F(ConfigReaderTest, ValueIsTakenExactlyBetweenItsBrackets)
         << "backslashes are no escapes";
 }
 
+TEST_F(ConfigReaderTest, TwoByteCharactersEndingInBracketOrBackslashArePartOfTheValue)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string value = std::string("C:\\") + test_files::kGbkHui + "\\" + test_files::kGbkCheng + "]";
+    EXPECT_EQ(Found(value.substr(0, value.size() - 1)), Read("[GLOBAL]\n[TRACE_PATH] [" + value + "\n", "GLOBAL", "TRACE_PATH"));
+    EXPECT_EQ(Found("x"), Read("[GLOBAL]\n[TRACE_PATH] [x] \xe9]\n", "GLOBAL", "TRACE_PATH"))
+        << "a lead byte after the value changes nothing";
+}
+
 TEST_F(ConfigReaderTest, KeyNameIsTakenExactlyBetweenTheBrackets)
 {
     EXPECT_EQ(kNotFound, Read("[GLOBAL]\n[ TRACE_PATH ] [d:/t/]\n", "GLOBAL", "TRACE_PATH"));

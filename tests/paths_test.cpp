@@ -99,6 +99,13 @@ TEST(NormaliseDirPath, BackslashesBecomeSlashesAndOneSlashIsAppended)
     }
 }
 
+TEST(NormaliseDirPath, SecondByteOfATwoByteCharacterIsNoBackslash)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    std::string path = std::string("C:\\") + test_files::kGbkCheng + "\\" + test_files::kGbkHui;
+    EXPECT_EQ(std::string("C:/") + test_files::kGbkCheng + "/" + test_files::kGbkHui + "/", NormaliseDirPath(path));
+}
+
 TEST(NormaliseDirPath, PathEndingInSlashIsUnchanged)
 {
     for (const char* in : {"a/", "d:/trace/", "/", "a//"}) {

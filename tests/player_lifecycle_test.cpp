@@ -114,6 +114,27 @@ TEST_F(PlayerLifecycleTest, EmptyTracePathPutsLogsInCurrentDirectory)
     Remove("PelShx_Player_Runtime.log");
 }
 
+// A Chinese trace directory written with backslashes, two of its characters
+// ending in the bytes of ']' and '\\': the directory is made as written and
+// both logs get their records.
+TEST_F(PlayerLifecycleTest, TwoByteTracePathGetsItsRecords)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string parent = SystemDriveRoot() + "pelshx-gbk";
+    std::filesystem::remove_all(parent);
+    const std::string written = parent + "\\\xd6\xb8" + test_files::kGbkHui + "\\" + test_files::kGbkCheng;
+    const std::string directory = parent + "/\xd6\xb8" + test_files::kGbkHui + "/" + test_files::kGbkCheng + "/";
+    WriteText(ConfigFilePath(), "[GLOBAL]\n[TRACE_PATH] [" + written + "]\n[DEBUG_LEVEL] [1]\n");
+    ShxStandin_Script(SHX_INIT, -7, 1);
+    ASSERT_EQ(0, player->Play_Init(0));
+    Bind(2);
+    EXPECT_EQ(std::vector<ErrorRecord>{Error(-7, "SHX_PlayStrm_Init() error")},
+              ParseErrorLog(test_files::ReadAnsiNamedText(directory + "PelShx_Player_Error.log")));
+    EXPECT_EQ((std::vector<EntryRecord>{{texts::kSetOpenMode, "Play_SetOpenMode"}}),
+              ParseRuntimeLog(test_files::ReadAnsiNamedText(directory + "PelShx_Player_Runtime.log")));
+    std::filesystem::remove_all(parent);
+}
+
 TEST_F(PlayerLifecycleTest, InitAndUninitReachTheVendorLibraryEveryTime)
 {
     EXPECT_EQ(0, player->Play_Uninit()) << "before init";

@@ -38,6 +38,24 @@ inline std::string SystemDriveRoot()
 #endif
 }
 
+// True when the ANSI code page is the Chinese one (936), whose two-byte
+// characters the plug-in's names are made of on its users' machines; always
+// natively, where the plug-in follows that code page's rule. Under Wine it is
+// chosen with LC_ALL=zh_CN.UTF-8.
+inline bool ChineseCodePage()
+{
+#ifdef _WIN32
+    return GetACP() == 936;
+#else
+    return true;
+#endif
+}
+
+// Names in the Chinese code page whose second byte has the value of a
+// character the plug-in looks for: 揮 ends in ']' (0x5D), 乗 in '\' (0x5C).
+constexpr char kGbkHui[] = "\x93\x5d";
+constexpr char kGbkCheng[] = "\x81\x5c";
+
 inline std::string ReadBytes(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -49,6 +67,18 @@ inline std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ReadText for a name in the ANSI code page, as the plug-in names files: the
+// C library takes it as it is, where a path object would convert it.
+inline std::string ReadAnsiNamedText(const std::string& file)
+{
+    std::string text;
+    if (std::FILE* in = std::fopen(file.c_str(), "r")) {
+        for (int c; (c = std::fgetc(in)) != EOF;) text += static_cast<char>(c);
+        std::fclose(in);
+    }
+    return text;
 }
 
 // Writes text in text mode, making the file's directory first.
