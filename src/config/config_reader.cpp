@@ -9,12 +9,17 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
+// A 0x1A byte ends the text, as the Windows C library reads a text file.
 bool ReadPiece(std::FILE* file, std::string& piece)
 {
     char buffer[kConfigPieceChars + 1] = {};
     if (std::fgets(buffer, sizeof buffer, file) == nullptr) return false;
     piece = buffer;
-    return true;
+    const std::size_t end = piece.find(kConfigTextEnd);
+    if (end == std::string::npos) return true;
+    piece.resize(end);
+    std::fseek(file, 0, SEEK_END);
+    return !piece.empty();
 }
 
 // Moves on to the first piece naming `name`; false when none is left.

@@ -18,6 +18,10 @@
 // handled as several lines, each piece on its own.
 constexpr std::size_t kConfigPieceChars = 99;
 
+// The byte (Ctrl-Z) where reading stops, as it does for the Windows C
+// library's text files: whatever follows it is not seen.
+constexpr char kConfigTextEnd = '\x1A';
+
 // Hands out the next piece, with its line break when it has one; false at the end.
 using NextConfigPiece = std::function<bool(std::string& piece)>;
 

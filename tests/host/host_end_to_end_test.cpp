@@ -369,6 +369,10 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
         {"[DEBUG_LEVEL] [2]\n[GLOBAL]\n" + trace, "line 1 sets it before [GLOBAL]"},
         {"[GLOBAL]\n" + trace + "[TRACE_PATH] [elsewhere]\n", "set again on line 3; only the first, on line 2"},
         {std::string("\xFF\xFE[\0G\0", 6), "saved as UTF-16"},
+        {"[GLOBAL]\n[TRACE_PATH] []\n", "TRACE_PATH [] (line 2) is empty: the logs go to each host's current"},
+        {"[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "/\xE6\x97\xA5\xE5\xBF\x97]\n",
+         "the file is saved as UTF-8, but the player reads it as ANSI text"},
+        {"[GLOBAL]\n" + trace + "\x1A\n[DEBUG_LEVEL] [2]\n", "line 3 holds a 0x1A byte (Ctrl-Z)"},
     };
     for (const auto& [configuration, cause] : configurations) {
         drive.WriteConfig(configuration);
@@ -377,6 +381,41 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
         EXPECT_EQ(1u, LinesStartingWith(run.output, "verdict: ").size()) << run.output;
         EXPECT_NE(std::string::npos, run.output.find(cause)) << cause << "\n" << run.output;
     }
+}
+
+// A file where the trace directory should be, a directory where a log
+// should be: the records are lost, however sound the configuration.
+TEST_F(InstallationCheck, NamesWhereRecordsWouldBeLost)
+{
+    const std::string file = drive.TraceDirectory() + "/file";
+    WriteFile(file, "x");
+    drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + file + "/below]\n");
+    ProgramRun run = RunProgram("pelshx_host", {"--check"});
+    EXPECT_EQ(5, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(" is a file, so every record is lost")) << run.output;
+    std::remove(file.c_str());
+
+    drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "]\n");
+    std::remove(drive.ErrorLog().c_str());
+    std::filesystem::create_directory(drive.ErrorLog());
+    run = RunProgram("pelshx_host", {"--check"});
+    std::filesystem::remove(drive.ErrorLog());
+    EXPECT_EQ(5, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("PelShx_Player_Error.log is a directory, so that log is lost"))
+        << run.output;
+}
+
+// A stray NUL byte at the end of the file, and a probe file an earlier check
+// left behind, harm nothing and are no problems.
+TEST_F(InstallationCheck, StaysSoundWithAStrayNulAndAnOldProbeFile)
+{
+    drive.WriteConfig(std::string("[GLOBAL]\n[TRACE_PATH] [") + drive.TraceDirectory() + "]\n" + '\0');
+    const std::string probe = drive.TraceDirectory() + "/pelshx_host_check.tmp";
+    WriteFile(probe, "");
+    const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+    std::remove(probe.c_str());
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_EQ(0, Count(run.output, "PROBLEM")) << run.output;
 }
 
 TEST_F(InstallationCheck, NamesAMissingPlugin)

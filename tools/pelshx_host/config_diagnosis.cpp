@@ -1,5 +1,7 @@
 #include "config_diagnosis.h"
 
+#include "host_platform.h"
+
 #include "config/config_reader.h"
 #include "config/player_settings.h"
 
@@ -14,6 +16,7 @@ namespace {
 using namespace player_settings;
 
 const char kSubject[] = "configuration";
+constexpr unsigned kUtf8CodePage = 65001;
 
 std::string Lower(std::string text)
 {
@@ -143,27 +146,69 @@ bool NotANumber(const std::string& value)
                                                    [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, Findings& findings)
+bool BeyondAscii(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// Valid UTF-8 with at least one character beyond ASCII, as editors save text
+// today; a two-byte ANSI text is hardly ever valid UTF-8.
+bool LooksLikeUtf8(const std::string& bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0                 ? 4
+                                                                           : 0;
+        if (length == 0 || i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return BeyondAscii(bytes);
+}
+
+void JudgeTracePath(const std::string& setting, const std::string& value, bool savedAsUtf8, Findings& findings)
+{
+    if (value.empty())
+        findings.Problem(kSubject,
+                         setting + " is empty: the logs go to each host's current directory, wherever that is "
+                                   "when Play_Init runs",
+                         "write the trace directory between the brackets");
+    else if (value != Trimmed(value))
+        findings.Problem(kSubject, setting + " has spaces inside the brackets; they are part of the path",
+                         "remove them: a leading space makes the path relative");
+    else if (savedAsUtf8 && BeyondAscii(value))
+        findings.Problem(kSubject,
+                         setting + ": the file is saved as UTF-8, but the player reads it as ANSI text (code page " +
+                             std::to_string(host_platform::AnsiCodePage()) + "), so the logs go to " + value +
+                             " as this console shows it in that code page",
+                         "save the file as ANSI text (GBK on Chinese Windows)");
+    else
+        findings.Ok(kSubject, setting);
+}
+
+void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, bool savedAsUtf8,
+                Findings& findings)
 {
     const std::string where = " (" + text.Line(lookup.keyPiece) + ")";
     const std::string setting = key + " [" + lookup.value + "]";
-    if (key == kDebugLevelKey && NotANumber(lookup.value))
+    if (key == kTracePathKey)
+        JudgeTracePath(setting + where, lookup.value, savedAsUtf8, findings);
+    else if (NotANumber(lookup.value))
         findings.Problem(kSubject,
                          setting + where + " is not a number; the player reads it as " +
                              std::to_string(ParseDebugLevel(lookup.value)),
                          "write a number: 0 errors only, 1 every call but input, 2 everything");
-    else if (key == kTracePathKey && lookup.value != Trimmed(lookup.value))
-        findings.Problem(kSubject, setting + where + " has spaces inside the brackets; they are part of the path",
-                         "remove them: a leading space makes the path relative");
     else
         findings.Ok(kSubject, setting + where);
 }
 
-void JudgeKey(const ConfigText& text, const std::string& key, Findings& findings)
+void JudgeKey(const ConfigText& text, const std::string& key, bool savedAsUtf8, Findings& findings)
 {
     const ConfigLookup lookup = text.LookUp(key);
     if (lookup.found) {
-        JudgeValue(text, lookup, key, findings);
+        JudgeValue(text, lookup, key, savedAsUtf8, findings);
         for (std::size_t i = lookup.keyPiece + 1; i < text.Count(); ++i) {
             std::size_t open = 0;
             if (ConfigPieceNames(text.Piece(i), key, open))
@@ -212,11 +257,30 @@ void JudgeWouldBeComments(const ConfigText& text, Findings& findings)
     }
 }
 
+// A byte order mark, or a NUL byte beside most characters; a stray NUL is no sign.
+bool LooksLikeUtf16(const std::string& bytes)
+{
+    return bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
+           (!bytes.empty() && static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0')) * 3 >= bytes.size());
+}
+
+// Settings after a Ctrl-Z byte, which the player never sees.
+void JudgeTextEnd(const std::string& bytes, Findings& findings)
+{
+    const std::size_t end = bytes.find(kConfigTextEnd);
+    if (end == std::string::npos || Trimmed(bytes.substr(end + 1)).find('[') == std::string::npos) return;
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+    findings.Problem(kSubject,
+                     "line " + std::to_string(line) +
+                         " holds a 0x1A byte (Ctrl-Z), where the player stops reading: the settings after it are "
+                         "not seen",
+                     "remove that byte");
+}
+
 // False when the file's encoding keeps the player from reading it at all.
 bool JudgeEncoding(const std::string& bytes, Findings& findings)
 {
-    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
-        bytes.find('\0') != std::string::npos) {
+    if (LooksLikeUtf16(bytes)) {
         findings.Problem(kSubject, "the file is saved as UTF-16; the player finds nothing in it",
                          "save it as plain ANSI text");
         return false;
@@ -249,8 +313,10 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
     std::vector<std::string> pieces;
     ReadConfigPieces(configFile, pieces);
     const ConfigText text(std::move(pieces));
+    JudgeTextEnd(bytes, findings);
     JudgeSection(text, findings);
-    JudgeKey(text, kTracePathKey, findings);
-    JudgeKey(text, kDebugLevelKey, findings);
+    const bool savedAsUtf8 = LooksLikeUtf8(bytes) && host_platform::AnsiCodePage() != kUtf8CodePage;
+    JudgeKey(text, kTracePathKey, savedAsUtf8, findings);
+    JudgeKey(text, kDebugLevelKey, savedAsUtf8, findings);
     JudgeWouldBeComments(text, findings);
 }

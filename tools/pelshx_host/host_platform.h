@@ -32,6 +32,10 @@ std::string LoadedLibraryFile(void* library);
 // The file version from a library's version resource, such as "1.0.0.0"; ""
 // when the file has none.
 std::string FileVersion(const std::string& path);
+// The system's ANSI code page, which the plug-in reads its configuration in:
+// GetACP() on Windows; natively the Chinese one (936), whose rule the native
+// build follows.
+unsigned AnsiCodePage();
 // True when a new file could be made in the directory (nothing is left behind).
 bool CanCreateFileIn(const std::string& directory);
 

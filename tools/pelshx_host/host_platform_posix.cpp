@@ -82,6 +82,11 @@ std::string FileVersion(const std::string&)
     return "";  // shared objects carry no version resource
 }
 
+unsigned AnsiCodePage()
+{
+    return 936;
+}
+
 bool CanCreateFileIn(const std::string& directory)
 {
     return access(directory.c_str(), W_OK | X_OK) == 0;

@@ -120,9 +120,17 @@ std::string FileVersion(const std::string& path)
            std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
+unsigned AnsiCodePage()
+{
+    return GetACP();
+}
+
+// Made under a name of this process's own, which the system deletes when the
+// handle is closed, even should the program end first.
 bool CanCreateFileIn(const std::string& directory)
 {
-    const std::string probe = directory + "\\pelshx_host_check.tmp";
+    const std::string probe =
+        directory + "\\pelshx_host_check_" + std::to_string(GetCurrentProcessId()) + ".tmp";
     HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

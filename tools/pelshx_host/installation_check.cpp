@@ -6,10 +6,11 @@
 
 #include "config/paths.h"
 #include "config/player_settings.h"
+#include "platform/platform.h"
 #include "trace/trace_log.h"
 #include "vendor/shx_strm.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -70,14 +71,13 @@ void CheckVendorAlone(const PluginProblem& problem, Findings& findings)
         findings.Ok("vendor library", "found at " + problem.vendorFile + " and loadable");
 }
 
-// The nearest directory of the path that exists.
-fs::path NearestExisting(fs::path directory)
+// The nearest entry of the path, or of its parents, that exists.
+fs::path NearestExisting(fs::path path)
 {
     std::error_code ignored;
-    while (!directory.empty() && !fs::is_directory(directory, ignored) && directory.has_parent_path() &&
-           directory.parent_path() != directory)
-        directory = directory.parent_path();
-    return directory;
+    while (!path.empty() && !fs::exists(path, ignored) && path.has_parent_path() && path.parent_path() != path)
+        path = path.parent_path();
+    return path;
 }
 
 // True when records can be written to the directory once Play_Init has run.
@@ -87,40 +87,44 @@ bool CheckTraceDirectory(const std::string& directory, Findings& findings)
         findings.Ok("logs", "trace directory " + directory + " exists");
         return true;
     }
+    std::error_code ignored;
     const fs::path existing = NearestExisting(fs::path(directory).parent_path());
-    if (!existing.empty() && host_platform::CanCreateFileIn(existing.string())) {
+    if (!existing.empty() && fs::exists(existing, ignored) && !fs::is_directory(existing, ignored)) {
+        findings.Problem("logs",
+                         "trace directory " + directory + " cannot be made: " + existing.string() +
+                             " is a file, so every record is lost",
+                         "rename or remove that file, or set [TRACE_PATH] to another directory");
+    } else if (!existing.empty() && host_platform::CanCreateFileIn(existing.string())) {
         findings.Note("logs", "trace directory " + directory + " does not exist yet; Play_Init can create it",
                       "nothing, or create it now");
-        return false;
+    } else {
+        findings.Problem("logs", "trace directory " + directory + " does not exist and cannot be created",
+                         "create it, or set [TRACE_PATH] to a directory the host may write in");
     }
-    findings.Problem("logs", "trace directory " + directory + " does not exist and cannot be created",
-                     "create it, or set [TRACE_PATH] to a directory the host may write in");
     return false;
 }
 
-long long FileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? -1 : static_cast<long long>(size);
-}
-
+// Opened as the plug-in opens it, appending nothing: the log stays as it is.
 void CheckLog(const std::string& log, bool directoryExists, Findings& findings)
 {
-    const long long size = FileSize(log);
+    std::error_code ignored;
+    if (fs::is_directory(log, ignored)) {
+        findings.Problem("logs", log + " is a directory, so that log is lost", "rename or remove that directory");
+        return;
+    }
+    const std::int64_t size = platform::FileSize(log);
     if (size < 0) {
         if (directoryExists && !host_platform::CanCreateFileIn(fs::path(log).parent_path().string()))
             findings.Problem("logs", log + " cannot be created", "let the host's account write in the trace directory");
         else
             findings.Ok("logs", log + " not there yet; the first record makes it");
-    } else if (std::FILE* file = std::fopen(log.c_str(), "ab")) {  // appending nothing leaves it as it is
-        std::fclose(file);
+    } else if (platform::AppendToFile(log, "", 0) >= 0) {
         findings.Ok("logs", log + " can be appended to, " + std::to_string(size) + " bytes");
     } else {
         findings.Problem("logs", log + " cannot be appended to (" + std::to_string(size) + " bytes)",
                          "make it writable for the host's account");
     }
-    const long long backup = FileSize(log + ".bak");
+    const std::int64_t backup = platform::FileSize(log + ".bak");
     if (backup >= 0)
         findings.Note("logs",
                       log + ".bak exists, " + std::to_string(backup) + " bytes: the log has moved aside past " +
@@ -131,7 +135,9 @@ void CheckLog(const std::string& log, bool directoryExists, Findings& findings)
 void CheckLogs(const std::string& configFile, Findings& findings)
 {
     const PlayerSettings settings = ReadPlayerSettings(configFile);
-    const bool directoryExists = CheckTraceDirectory(settings.traceDirectory, findings);
+    // An empty trace path is judged with the configuration: the logs' place depends on each host.
+    const bool traced = !settings.traceDirectory.empty();
+    const bool directoryExists = traced && CheckTraceDirectory(settings.traceDirectory, findings);
     if (settings.debugLevel <= 0)
         findings.Note("logs",
                       "debug level " + std::to_string(settings.debugLevel) +
@@ -139,8 +145,10 @@ void CheckLogs(const std::string& configFile, Findings& findings)
                       "set [DEBUG_LEVEL] [1] to log every call");
     else
         findings.Ok("logs", "debug level " + std::to_string(settings.debugLevel));
-    CheckLog(settings.traceDirectory + player_settings::kRuntimeLogName, directoryExists, findings);
-    CheckLog(settings.traceDirectory + player_settings::kErrorLogName, directoryExists, findings);
+    if (traced) {
+        CheckLog(settings.traceDirectory + player_settings::kRuntimeLogName, directoryExists, findings);
+        CheckLog(settings.traceDirectory + player_settings::kErrorLogName, directoryExists, findings);
+    }
     const TraceLog early;
     findings.Note("logs",
                   "records made before Play_Init go to " + early.RuntimeLogPath() + " and " + early.ErrorLogPath(),
