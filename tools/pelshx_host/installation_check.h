@@ -2,7 +2,9 @@
 
 // pelshx_host --check: what a video host on this machine would get from the
 // plug-in, the vendor library, the configuration file and the logs. Needs no
-// stream and changes nothing: the plug-in is loaded but no player is made.
+// stream and changes nothing: the plug-in is loaded but no player is made,
+// and the only file made, a probe of whether the logs can be created, is
+// deleted at once.
 
 #include <ostream>
 #include <string>
