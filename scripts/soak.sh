@@ -7,6 +7,9 @@
 # more than its live file and one backup, that every record on disk is whole
 # (the driver reads them back with the tests' reader), and, for runs of 60
 # seconds or more, that each log rotated at least twice over the two runs.
+# In the native run a second driver, as a second host, writes through the
+# same trace directory for the first half of the time: the records of both
+# must be whole.
 # The last line is the summary; the exit status is non-zero when a check failed.
 #
 # Usage: scripts/soak.sh [SECONDS]   (SOAK_SEED picks another random series)
@@ -41,7 +44,7 @@ run_soak() {
     output=$("$@" 2>&1) || rc=$?
     echo "$output"
     local figures records runtime_rotations error_rotations
-    figures=$(echo "$output" | grep '^calls ' | tail -1)
+    figures=$(echo "$output" | tr -d '\r' | grep '^calls ' | tail -1)
     records=$(echo "$figures" | sed -n 's/.* whole-records \([0-9]*\)$/\1/p')
     runtime_rotations=$(echo "$figures" | sed -n 's/.*rotations runtime \([0-9]*\) error.*/\1/p')
     error_rotations=$(echo "$figures" | sed -n 's/.*rotations runtime [0-9]* error \([0-9]*\) .*/\1/p')
@@ -62,8 +65,19 @@ mkdir -p "$native_root/tavo/cfg" "$native_root/trace"
 printf '[GLOBAL]\n[TRACE_PATH] [%s/trace]\n[DEBUG_LEVEL] [2]\n' "$native_root" >"$native_root/tavo/cfg/TAVO.cfg"
 # A small quarantine keeps freed memory from looking like growth.
 cd "$native_root"
-run_soak native env PELSHX_SYSTEM_ROOT="$native_root" ASAN_OPTIONS=quarantine_size_mb=8 \
-    "$repo/build/native/bin/pelshx_soak" "$seconds" "$seed" "$native_root/trace"
+export PELSHX_SYSTEM_ROOT="$native_root" ASAN_OPTIONS=quarantine_size_mb=8
+"$repo/build/native/bin/pelshx_soak" $(((seconds + 1) / 2)) $((seed + 1)) "$native_root/trace" companion \
+    >"$work/companion.txt" 2>&1 &
+companion=$!
+run_soak native "$repo/build/native/bin/pelshx_soak" "$seconds" "$seed" "$native_root/trace"
+companion_rc=0
+wait $companion || companion_rc=$?
+echo "second host on the same trace directory: $(grep '^calls ' "$work/companion.txt" || cat "$work/companion.txt")"
+if [ $companion_rc -ne 0 ]; then
+    echo "FAILED: the second host on the trace directory (exit status $companion_rc)"
+    status=1
+fi
+unset PELSHX_SYSTEM_ROOT ASAN_OPTIONS
 cd "$repo"
 
 export WINEPREFIX=$repo/build/win32/soak-prefix

@@ -8,7 +8,11 @@
 // where records are written slowly (Wine). At the end every record of the logs
 // and their backups is read back with the tests' reader.
 //
-// Usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY
+// A companion, a second host on the same trace directory, waits for the other
+// driver's prefill, writes its records beside the other's and leaves the read
+// back to it.
+//
+// Usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY [companion]
 // Prints one line of figures; exits 1 when a check failed, 2 for a bad call.
 
 #include "PelShx_PlaySDK.h"
@@ -31,6 +35,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -150,15 +155,22 @@ public:
     // Fills each log with copies of one whole record.
     void Prefill() const
     {
-        const std::string records[] = {
-            "\n[01-01 00:00:00.00]\nsoak:[prefill]\n:[]\n:[]\n",
-            "\n[01-01 00:00:00.00]\nErrCode:[0]\nContext:[Source File: [soak], LINE: [1]]\nErrString:[prefill]\n"};
         for (int log = 0; log < 2; ++log) {
             std::ofstream out(directory_ / kLogNames[log], std::ios::trunc);  // text mode: the system's line breaks
-            const auto lineBreaks = std::count(records[log].begin(), records[log].end(), '\n');
-            const std::size_t bytes = records[log].size() + (kLineBreakBytes - 1) * static_cast<std::size_t>(lineBreaks);
-            for (std::size_t i = (TraceLog::LOG_ROTATE_SIZE - (1 << 20)) / bytes; i > 0; --i) out << records[log];
+            for (std::size_t i = PrefillRecords(log); i > 0; --i) out << kPrefillRecords[log];
         }
+    }
+
+    // A companion's wait for the other driver's prefill; false after a minute without it.
+    bool AwaitPrefill() const
+    {
+        for (int waited = 0; waited < 60000; ++waited) {
+            std::error_code missing;
+            const std::uintmax_t size = fs::file_size(directory_ / kLogNames[1], missing);
+            if (!missing && size >= PrefillRecords(1) * RecordBytes(1)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
     }
 
     // How many records the logs and their backups hold; -1, after saying
@@ -187,6 +199,19 @@ public:
     }
 
 private:
+    static constexpr const char* kPrefillRecords[] = {
+        "\n[01-01 00:00:00.00]\nsoak:[prefill]\n:[]\n:[]\n",
+        "\n[01-01 00:00:00.00]\nErrCode:[0]\nContext:[Source File: [soak], LINE: [1]]\nErrString:[prefill]\n"};
+
+    // Its size in the file, with the system's line breaks.
+    static std::size_t RecordBytes(int log)
+    {
+        const std::string record = kPrefillRecords[log];
+        const auto lineBreaks = std::count(record.begin(), record.end(), '\n');
+        return record.size() + (kLineBreakBytes - 1) * static_cast<std::size_t>(lineBreaks);
+    }
+    static std::size_t PrefillRecords(int log) { return (TraceLog::LOG_ROTATE_SIZE - (1 << 20)) / RecordBytes(log); }
+
     fs::path directory_;
     std::set<std::string> allowed_;
     std::uintmax_t lastSize_[2] = {};
@@ -198,14 +223,20 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY\n");
+    const bool companion = argc == 5 && std::string(argv[4]) == "companion";
+    if (argc != 4 && !companion) {
+        std::fprintf(stderr, "usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY [companion]\n");
         return 2;
     }
     const auto duration = std::chrono::duration<double>(std::atof(argv[1]));
     const unsigned seed = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
     TraceWatch watch(argv[3]);
-    watch.Prefill();
+    if (!companion) {
+        watch.Prefill();
+    } else if (!watch.AwaitPrefill()) {
+        std::fprintf(stderr, "pelshx_soak: no prefilled logs to join\n");
+        return 1;
+    }
     Mix mix(seed);
 
     IPlayer* player = CreateSinglePlayerDll();
@@ -237,7 +268,7 @@ int main(int argc, char** argv)
 
     const bool memoryFlat = atEnd.memoryBytes <= afterWarmUp.memoryBytes + kMemoryGrowthAllowed;
     const bool handlesFlat = atEnd.handles <= afterWarmUp.handles + kHandleGrowthAllowed;
-    const long records = watch.WholeRecords();
+    const long records = companion ? 0 : watch.WholeRecords();
     std::printf("calls %ld (%.0f/s) rotations runtime %ld error %ld memory %" PRIu64 " -> %" PRIu64
                 " KiB handles %" PRId64 " -> %" PRId64 " unknown-results %ld stray-files %ld whole-records %ld\n",
                 calls, calls / seconds, watch.Rotations(0), watch.Rotations(1), afterWarmUp.memoryBytes >> 10,
