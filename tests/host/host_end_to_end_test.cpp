@@ -5,6 +5,7 @@
 
 #include "config/paths.h"
 #include "run_program.h"
+#include "support/file_helpers.h"
 #include "support/temporary_root.h"
 
 #include <gtest/gtest.h>
@@ -403,6 +404,21 @@ TEST_F(InstallationCheck, NamesWhereRecordsWouldBeLost)
     EXPECT_EQ(5, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("PelShx_Player_Error.log is a directory, so that log is lost"))
         << run.output;
+}
+
+// A Chinese trace directory whose characters end in ']' and '\\', with a
+// directory taking the error log's name: judged as the plug-in sees them.
+TEST_F(InstallationCheck, TwoByteTraceDirectoryIsJudgedAsThePluginSeesIt)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string directory = drive.TraceDirectory() + "/" + test_files::kGbkHui + "/" + test_files::kGbkCheng;
+    drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + directory + "]\n[DEBUG_LEVEL] [1]\n");
+    CreateDirectoryTree(directory + "/PelShx_Player_Error.log/");
+    const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+    EXPECT_EQ(5, run.exitCode) << run.output;
+    EXPECT_EQ(1, Count(run.output, "PROBLEM")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(directory + "/PelShx_Player_Error.log is a directory")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(directory + "/PelShx_Player_Runtime.log not there yet")) << run.output;
 }
 
 // A stray NUL byte at the end of the file, and a probe file an earlier check

@@ -11,12 +11,8 @@
 #include "vendor/shx_strm.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // True when the plug-in loaded with both exports.
 bool CheckPlugin(PlayerLibrary& library, const std::string& path, PluginProblem& problem, Findings& findings)
@@ -71,13 +67,22 @@ void CheckVendorAlone(const PluginProblem& problem, Findings& findings)
         findings.Ok("vendor library", "found at " + problem.vendorFile + " and loadable");
 }
 
-// The nearest entry of the path, or of its parents, that exists.
-fs::path NearestExisting(fs::path path)
+// Paths here are the plug-in's own, in the ANSI code page, and are looked at
+// with its own functions: a path object would convert their two-byte names.
+bool IsDirectory(const std::string& path)
 {
-    std::error_code ignored;
-    while (!path.empty() && !fs::exists(path, ignored) && path.has_parent_path() && path.parent_path() != path)
-        path = path.parent_path();
-    return path;
+    return DirectoryExists(path + "/");
+}
+
+// The nearest of the directory's parents that exists, file or directory; "" when none does.
+std::string NearestExistingParent(std::string path)
+{
+    path.pop_back();  // the directory's trailing slash
+    for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0; slash = path.rfind('/')) {
+        path.resize(slash);
+        if (platform::FindsEntry(path) || IsDirectory(path)) return path;
+    }
+    return "";
 }
 
 // True when records can be written to the directory once Play_Init has run.
@@ -87,14 +92,13 @@ bool CheckTraceDirectory(const std::string& directory, Findings& findings)
         findings.Ok("logs", "trace directory " + directory + " exists");
         return true;
     }
-    std::error_code ignored;
-    const fs::path existing = NearestExisting(fs::path(directory).parent_path());
-    if (!existing.empty() && fs::exists(existing, ignored) && !fs::is_directory(existing, ignored)) {
+    const std::string existing = NearestExistingParent(directory);
+    if (!existing.empty() && !IsDirectory(existing)) {
         findings.Problem("logs",
-                         "trace directory " + directory + " cannot be made: " + existing.string() +
+                         "trace directory " + directory + " cannot be made: " + existing +
                              " is a file, so every record is lost",
                          "rename or remove that file, or set [TRACE_PATH] to another directory");
-    } else if (!existing.empty() && host_platform::CanCreateFileIn(existing.string())) {
+    } else if (!existing.empty() && host_platform::CanCreateFileIn(existing)) {
         findings.Note("logs", "trace directory " + directory + " does not exist yet; Play_Init can create it",
                       "nothing, or create it now");
     } else {
@@ -105,16 +109,16 @@ bool CheckTraceDirectory(const std::string& directory, Findings& findings)
 }
 
 // Opened as the plug-in opens it, appending nothing: the log stays as it is.
-void CheckLog(const std::string& log, bool directoryExists, Findings& findings)
+void CheckLog(const std::string& directory, const char* name, bool directoryExists, Findings& findings)
 {
-    std::error_code ignored;
-    if (fs::is_directory(log, ignored)) {
+    const std::string log = directory + name;
+    if (IsDirectory(log)) {
         findings.Problem("logs", log + " is a directory, so that log is lost", "rename or remove that directory");
         return;
     }
     const std::int64_t size = platform::FileSize(log);
     if (size < 0) {
-        if (directoryExists && !host_platform::CanCreateFileIn(fs::path(log).parent_path().string()))
+        if (directoryExists && !host_platform::CanCreateFileIn(directory))
             findings.Problem("logs", log + " cannot be created", "let the host's account write in the trace directory");
         else
             findings.Ok("logs", log + " not there yet; the first record makes it");
@@ -146,8 +150,8 @@ void CheckLogs(const std::string& configFile, Findings& findings)
     else
         findings.Ok("logs", "debug level " + std::to_string(settings.debugLevel));
     if (traced) {
-        CheckLog(settings.traceDirectory + player_settings::kRuntimeLogName, directoryExists, findings);
-        CheckLog(settings.traceDirectory + player_settings::kErrorLogName, directoryExists, findings);
+        CheckLog(settings.traceDirectory, player_settings::kRuntimeLogName, directoryExists, findings);
+        CheckLog(settings.traceDirectory, player_settings::kErrorLogName, directoryExists, findings);
     }
     const TraceLog early;
     findings.Note("logs",
