@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
-# CMake, the host compiler, the MinGW-w64 i686 cross compiler, 32-bit Wine,
-# GoogleTest's sources, CLI11's headers, for the package and its host checks clang, lld,
-# the LLVM tools and zip, and the static analysers clang-tidy and cppcheck.
+# CMake, the host compiler, the MinGW-w64 i686 and x86-64 cross compilers,
+# 32-bit and 64-bit Wine, GoogleTest's sources, CLI11's headers, for the
+# packages and their host checks clang, lld, the LLVM tools and zip, and the
+# static analysers clang-tidy and cppcheck.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
           binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
           clang-tidy cppcheck)
 
