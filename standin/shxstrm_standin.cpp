@@ -3,6 +3,7 @@
 
 #include "live_channels.h"
 #include "shxstrm_standin.h"
+#include "test_hooks.h"
 #include "vendor/shx_strm.h"
 
 #include <chrono>
@@ -88,9 +89,11 @@ int64_t AsArgument(T value)
 template <typename... Args>
 int32_t Record(ShxFunction function, int32_t status, Args... args)
 {
+    InjectFault(function);
     ShxCall call{function, status, {AsArgument(args)...}, NowMicroseconds()};
     try {
         state().journal.push_back(call);
+        AppendToJournalFile(call);
     } catch (...) {
         // No exception may cross into the caller; the call goes unrecorded.
     }

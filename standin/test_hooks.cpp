@@ -1,0 +1,100 @@
+#include "test_hooks.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct Fault {
+    enum class Action { None, Crash, Hang } action = Action::None;
+    int32_t function = -1;
+    long call = 0;
+};
+
+Fault FaultFromEnvironment()
+{
+    Fault fault;
+    const char* setting = std::getenv("SHXSTRM_FAULT");
+    if (setting == nullptr || *setting == '\0') return fault;
+    const std::string text = setting;
+    const std::size_t first = text.find(',');
+    const std::size_t second = text.find(',', first + 1);
+    const std::string action = text.substr(0, first);
+    const std::string function = first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
+    const long call = second == std::string::npos ? 0 : std::strtol(text.c_str() + second + 1, nullptr, 10);
+    for (int32_t candidate = 0; candidate < SHX_FUNCTION_COUNT; ++candidate)
+        if (function == ShxStandin_FunctionName(candidate)) fault.function = candidate;
+    fault.action = action == "crash" ? Fault::Action::Crash : action == "hang" ? Fault::Action::Hang : Fault::Action::None;
+    fault.call = call;
+    if (fault.action == Fault::Action::None || fault.function < 0 || call < 1) {
+        std::fprintf(stderr, "SHXStrm stand-in: SHXSTRM_FAULT=\"%s\" is not crash|hang,FUNCTION,CALL; ignored\n", setting);
+        fault.action = Fault::Action::None;
+    }
+    return fault;
+}
+
+uint32_t Checksum(const uint8_t* data, std::size_t size)
+{
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
+    return hash;
+}
+
+template <typename T>
+const T* Pointer(int64_t argument)
+{
+    return reinterpret_cast<const T*>(static_cast<uintptr_t>(argument));
+}
+
+// The call's arguments, pointers shown by what they point at.
+std::string Arguments(const ShxCall& call)
+{
+    static const int counts[SHX_FUNCTION_COUNT] = {0, 0, 5, 3, 1, 7, 1, 2, 2};
+    std::string text;
+    char piece[300];
+    for (int i = 0; i < counts[call.function]; ++i) {
+        const int64_t value = call.args[i];
+        if (call.function == SHX_SET_WND && i == 1)
+            std::snprintf(piece, sizeof piece, "0x%08x", static_cast<unsigned>(value));
+        else if (call.function == SHX_INPUT_DATA && i == 1)
+            std::snprintf(piece, sizeof piece, value == 0 ? "null" : "data:%08x",
+                          value == 0 ? 0u : Checksum(Pointer<uint8_t>(value), static_cast<std::size_t>(call.args[2])));
+        else if (call.function == SHX_CAP_IMAGE_BMP && i == 1 && value >= 0x10000)
+            std::snprintf(piece, sizeof piece, "path:%.260s", Pointer<char>(value));
+        else
+            std::snprintf(piece, sizeof piece, "%lld", static_cast<long long>(value));
+        text += (i == 0 ? "" : ", ") + std::string(piece);
+    }
+    return text;
+}
+
+}  // namespace
+
+void InjectFault(ShxFunction function)
+{
+    static const Fault fault = FaultFromEnvironment();
+    static long calls = 0;
+    if (fault.action == Fault::Action::None || function != fault.function || ++calls != fault.call) return;
+    if (fault.action == Fault::Action::Crash) {
+        // An address in the never-mapped first page, read at run time so that
+        // the compiler keeps the write.
+        volatile uintptr_t unmapped = 8;
+        *reinterpret_cast<volatile int*>(unmapped) = 1;
+    }
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void AppendToJournalFile(const ShxCall& call)
+{
+    static const char* const file = std::getenv("SHXSTRM_JOURNAL");
+    if (file == nullptr || *file == '\0') return;
+    if (std::FILE* journal = std::fopen(file, "ab")) {
+        std::fprintf(journal, "%s(%s) = %d\n", ShxStandin_FunctionName(call.function), Arguments(call).c_str(),
+                     static_cast<int>(call.status));
+        std::fclose(journal);
+    }
+}
