@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
-# Builds the 32-bit Windows plug-in and writes the package that host
-# developers and deployers receive, build/package/PelShx_PlaySDK-<version>-win32.zip,
-# printing its path as the last line. The same commit gives the same bytes in
-# any clone: the only time stamp is the commit's, the binaries hold no build
-# paths, and the files go in in a fixed order with fixed modes.
+# Builds the Windows plug-in and writes the package that host developers and
+# deployers receive, printing its path as the last line:
+#   scripts/package.sh [win32]   build/package/PelShx_PlaySDK-<version>-win32.zip, for 32-bit hosts
+#   scripts/package.sh win64     build/package/PelShx_PlaySDK-<version>-win64.zip, for 64-bit hosts:
+#                                the 64-bit DLL, and in bin/x86 its helper and the 32-bit plug-in
+# The same commit gives the same bytes in any clone: the only time stamp is
+# the commit's, the binaries hold no build paths, and the files go in in a
+# fixed order with fixed modes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+arch=${1:-win32}
+case $arch in
+win32 | win64) ;;
+*) echo "usage: scripts/package.sh [win32|win64]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 
-cmake --preset win32 >/dev/null
 mkdir -p build/package
-build_log=build/package/build.log
-if ! cmake --build --preset win32 --target PelShx_PlaySDK pelshx_host >"$build_log" 2>&1; then
-    cat "$build_log" >&2
-    exit 1
-fi
+build_log=build/package/build-$arch.log
+build() {
+    cmake --preset "$1" >/dev/null
+    if ! cmake --build --preset "$1" --target "${@:2}" >"$build_log" 2>&1; then
+        cat "$build_log" >&2
+        exit 1
+    fi
+}
+# The 64-bit package carries the 32-bit build's plug-in and helper.
+build win32 PelShx_PlaySDK pelshx_host pelshx_bridge32 SHXStrm
+[ "$arch" = win64 ] && build win64 PelShx_PlaySDK pelshx_host
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)
-name=PelShx_PlaySDK-$version-win32
+name=PelShx_PlaySDK-$version-$arch
 top=build/package/$name
 zip=build/package/$name.zip
 rm -rf "$top" "$zip"
@@ -28,15 +41,28 @@ mkdir -p "$top/bin" "$top/debug" "$top/include" "$top/lib"
 commit_time=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH=$commit_time
 
-# The DLL without its symbols, which go to a separate file that it names.
-objcopy=i686-w64-mingw32-objcopy
-$objcopy --only-keep-debug build/win32/bin/PelShx_PlaySDK.dll "$top/debug/PelShx_PlaySDK.dll.debug"
-$objcopy --strip-all --add-gnu-debuglink="$top/debug/PelShx_PlaySDK.dll.debug" \
-    build/win32/bin/PelShx_PlaySDK.dll "$top/bin/PelShx_PlaySDK.dll"
-$objcopy --strip-all build/win32/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
-
-cp build/win32/include/PelShx_PlaySDK.h "$top/include/"
-cp build/win32/lib/PelShx_PlaySDK.lib build/win32/lib/libPelShx_PlaySDK.dll.a src/plugin/PelShx_PlaySDK.def "$top/lib/"
+# A binary without its symbols, which go to a separate file that it names.
+ship() {
+    local objcopy=$1 built=$2 shipped=$3 symbols=$4
+    mkdir -p "$(dirname "$top/$shipped")" "$(dirname "$top/$symbols")"
+    $objcopy --only-keep-debug "$built" "$top/$symbols"
+    $objcopy --strip-all --add-gnu-debuglink="$top/$symbols" "$built" "$top/$shipped"
+}
+x86=i686-w64-mingw32-objcopy
+x64=x86_64-w64-mingw32-objcopy
+if [ "$arch" = win32 ]; then
+    ship $x86 build/win32/bin/PelShx_PlaySDK.dll bin/PelShx_PlaySDK.dll debug/PelShx_PlaySDK.dll.debug
+    $x86 --strip-all build/win32/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
+    cp src/plugin/PelShx_PlaySDK.def "$top/lib/"
+else
+    ship $x64 build/win64/bin/PelShx_PlaySDK.dll bin/PelShx_PlaySDK.dll debug/PelShx_PlaySDK.dll.debug
+    ship $x86 build/win32/bin/PelShx_PlaySDK.dll bin/x86/PelShx_PlaySDK.dll debug/x86/PelShx_PlaySDK.dll.debug
+    ship $x86 build/win32/bin/pelshx_bridge32.exe bin/x86/pelshx_bridge32.exe debug/x86/pelshx_bridge32.exe.debug
+    $x64 --strip-all build/win64/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
+    cp src/bridge/PelShx_PlaySDK64.def "$top/lib/PelShx_PlaySDK.def"
+fi
+cp "build/$arch/include/PelShx_PlaySDK.h" "$top/include/"
+cp "build/$arch/lib/PelShx_PlaySDK.lib" "build/$arch/lib/libPelShx_PlaySDK.dll.a" "$top/lib/"
 cp packaging/README.md CHANGELOG.md "$top/"
 (cd "$top" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 

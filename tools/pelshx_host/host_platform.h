@@ -20,6 +20,10 @@ void* OpenLibrary(const std::string& path, std::string& error);
 Symbol FindSymbol(void* library, const char* name);
 void CloseLibrary(void* library);
 
+// True when the plug-in this program loads runs the vendor library in a
+// helper process of its own (the 64-bit Windows plug-in) rather than in this one.
+bool PluginRunsInHelper();
+
 // The vendor library's file name, such as "SHXStrm.dll".
 const char* VendorLibraryName();
 

@@ -69,6 +69,11 @@ void CloseLibrary(void* library)
     dlclose(library);
 }
 
+bool PluginRunsInHelper()
+{
+    return false;
+}
+
 const char* VendorLibraryName()
 {
     return kVendorLibrary;

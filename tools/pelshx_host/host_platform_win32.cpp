@@ -81,6 +81,11 @@ void CloseLibrary(void* library)
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
+bool PluginRunsInHelper()
+{
+    return sizeof(void*) == 8;
+}
+
 const char* VendorLibraryName()
 {
     return kVendorLibrary;

@@ -2,6 +2,7 @@
 
 #include "config_diagnosis.h"
 #include "findings.h"
+#include "helper_folder_check.h"
 #include "host_platform.h"
 #include "player_library.h"
 
@@ -163,10 +164,15 @@ bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
 {
     Findings findings(out);
     PlayerLibrary library;
-    if (CheckPlugin(library, pluginPath, findings))
+    const bool loaded = CheckPlugin(library, pluginPath, findings);
+    if (host_platform::PluginRunsInHelper()) {
+        const std::string found = host_platform::FindLibraryFile(pluginPath);
+        CheckHelperFolder(loaded ? library.File() : found.empty() ? pluginPath : found, findings);
+    } else if (loaded) {
         CheckLoadedVendor(findings);
-    else
+    } else {
         CheckVendorAlone(pluginPath, findings);
+    }
 
     std::string root;
     if (GetSystemDriveRoot(root) != 0) {
