@@ -4,6 +4,8 @@
 # 32-bit and 64-bit Wine, GoogleTest's sources, CLI11's headers, for the
 # packages and their host checks clang, lld, the LLVM tools and zip, and the
 # static analysers clang-tidy and cppcheck.
+# On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
+# emulator run them, so that 32-bit Wine starts.
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
@@ -17,13 +19,41 @@ for package in "${packages[@]}"; do
     [ "$package" = wine32 ] && arch_package=wine32:i386
     dpkg-query -W -f='${Status}' "$arch_package" 2>/dev/null | grep -q "install ok installed" || missing+=("$arch_package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# Some kernels (virtual machines without 32-bit user mode) refuse every i386
+# program with "Exec format error", 32-bit Wine's loader among them. There
+# qemu-i386 is registered as the interpreter of i386 programs. Debian's
+# qemu-user-binfmt leaves i386 out on amd64, where it is expected to run
+# natively, so the entry is written here with the magic and mask QEMU uses.
+runs_i386_programs() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+emulate_i386_programs() {
+    runs_i386_programs && return 0
+    if ! dpkg-query -W -f='${Status}' qemu-user 2>/dev/null | grep -q "install ok installed"; then
+        $sudo apt-get update -q
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends qemu-user
+    fi
+    local binfmt=/proc/sys/fs/binfmt_misc
+    [ -f $binfmt/register ] || $sudo mount -t binfmt_misc binfmt_misc $binfmt
+    [ -e $binfmt/qemu-i386 ] && echo -1 | $sudo tee $binfmt/qemu-i386 >/dev/null
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:POCF' |
+        $sudo tee $binfmt/register >/dev/null
+    runs_i386_programs || { echo "i386 programs cannot run here, not even under qemu-i386" >&2; return 1; }
+    echo "i386 programs run under qemu-i386 on this kernel"
+}
+
+if [ ${#missing[@]} -eq 0 ]; then
+    emulate_i386_programs
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+emulate_i386_programs
