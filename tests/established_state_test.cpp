@@ -18,8 +18,8 @@ std::vector<std::string> Steps(const EstablishedState& state)
 {
     std::vector<std::string> steps;
     for (const ReplayStep& step : state.Replay()) {
-        std::string text = step.request == kWriteRestartRecord ? "record" : SlotName(step.request);
-        text += "(";
+        std::string text = step.request == kWriteRestartRecord ? "record" : RequestName(step.request);
+        text = text.substr(0, text.find('(')) + "(";
         for (int i = 0; i < 5; ++i) text += (i ? "," : "") + std::to_string(step.args[i]);
         if (step.data != nullptr) text += "/" + std::to_string(step.data->size());
         steps.push_back(text + ")");

@@ -35,14 +35,16 @@ int32_t BridgePlayer::Forward(const Call& call)
 try {
     if (stopped) return PLAY_ERR_UNKNOWN;
     if (!link.Running() && !Restart()) return PLAY_ERR_UNKNOWN;
+    uint64_t sent = GetTickCount64();
     HelperLink::Outcome outcome = Send(call);
     if (outcome == HelperLink::Outcome::NotTaken) {
         // The helper ended between two calls: this one never reached it.
-        HelperLost(call.slot);
+        HelperLost(kEndedBetweenCalls, sent);
         if (stopped || !Restart()) return PLAY_ERR_UNKNOWN;
+        sent = GetTickCount64();
         outcome = Send(call);
     }
-    if (outcome != HelperLink::Outcome::Answered) return HelperLost(call.slot);
+    if (outcome != HelperLink::Outcome::Answered) return HelperLost(call.slot, sent);
 
     const ControlBlock& block = link.Control();
     const int32_t result = block.result;
@@ -85,36 +87,37 @@ HelperLink::Outcome BridgePlayer::Send(const Call& call)
     return link.Call();
 }
 
-int32_t BridgePlayer::HelperLost(int32_t slot)
+int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
 {
     ControlBlock& block = link.Control();
     block.previousExitCode = link.LastExitCode();
-    block.previousRequest = slot;
-    if (ends.NoteEnd(GetTickCount64())) {
+    block.previousRequest = endedIn;
+    if (ends.NoteEnd(when)) {
         stopped = true;
         ReportError(__LINE__, static_cast<int32_t>(link.LastExitCode()),
-                    std::string(texts::kHelperStopped) + "\n" + SlotName(slot) +
-                        "(): every call answers 26 until the player is released and made anew");
+                    std::string(texts::kHelperStopped) + "\n" + RequestName(endedIn) +
+                        ": every call answers 26 until the player is released and made anew");
     }
     return PLAY_ERR_UNKNOWN;
 }
 
 bool BridgePlayer::Restart()
 {
+    const uint64_t started = GetTickCount64();
     std::string problem;
     if (!link.Start(HelperProgramFile(), problem)) {
         ReportError(__LINE__, 0, std::string(texts::kHelperNotStarted) + "\n" + problem);
-        HelperLost(-1);
+        HelperLost(kEndedAtStart, started);
         return false;
     }
     EstablishedState previous = std::move(state);
     state = EstablishedState();
-    if (Replay(previous)) return true;
+    if (Replay(previous, started)) return true;
     state = std::move(previous);  // the next helper replays it all again
     return false;
 }
 
-bool BridgePlayer::Replay(const EstablishedState& previous)
+bool BridgePlayer::Replay(const EstablishedState& previous, uint64_t started)
 {
     for (const ReplayStep& step : previous.Replay()) {
         Call call{step.request, {}};
@@ -124,7 +127,7 @@ bool BridgePlayer::Replay(const EstablishedState& previous)
             call.dataSize = static_cast<uint32_t>(step.data->size());
         }
         if (Send(call) != HelperLink::Outcome::Answered) {
-            HelperLost(-1);
+            HelperLost(kEndedInReplay, started);
             return false;
         }
         if (step.request < kSlotCount)

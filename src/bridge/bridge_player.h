@@ -72,9 +72,11 @@ private:
 
     int32_t Forward(const Call& call);
     HelperLink::Outcome Send(const Call& call);
-    int32_t HelperLost(int32_t slot);
+    // Counts a helper's end (at the time the call it ended in was made) and
+    // stops the bridge at the third within a minute; PLAY_ERR_UNKNOWN.
+    int32_t HelperLost(int32_t endedIn, uint64_t when);
     bool Restart();
-    bool Replay(const EstablishedState& previous);
+    bool Replay(const EstablishedState& previous, uint64_t started);
     void ReportError(int line, int32_t code, const std::string& text);
 
     HelperLink link;

@@ -86,8 +86,12 @@ constexpr uint32_t kDataPointer = 1u << 31;
 // The source the bridge's own error records name.
 constexpr char kBridgeSource[] = ".\\Src\\PelShxBridge";
 
-// "Play_InputData" for a slot; "the replay" for any other request.
-const char* SlotName(int32_t request);
+// Where a helper ended, beside the slots: at its start, in the replay for a
+// new helper, or between two calls (a thread of the vendor library crashed).
+enum EndedIn : int32_t { kEndedInReplay = -1, kEndedBetweenCalls = -2, kEndedAtStart = -3 };
+
+// "Play_InputData()" for a slot, else "its start", "the replay" or "between calls".
+const char* RequestName(int32_t request);
 
 struct ControlBlock {
     uint32_t version;

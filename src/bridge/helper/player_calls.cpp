@@ -125,7 +125,7 @@ int32_t PlayerCalls::WriteRestartRecord()
 {
     const bool initialised = control.args[0] != 0;
     char detail[256];
-    std::snprintf(detail, sizeof detail, "%s(), exit code 0x%08X, %s%.*s", SlotName(control.previousRequest),
+    std::snprintf(detail, sizeof detail, "%s, exit code 0x%08X, %s%.*s", RequestName(control.previousRequest),
                   static_cast<unsigned>(control.previousExitCode),
                   control.dumpName[0] != '\0' ? "dump " : "no dump", static_cast<int>(kDumpNameBytes),
                   control.dumpName);
