@@ -251,6 +251,27 @@ TEST(BridgeHost, KilledHostLeavesNoHelperBehind)
     CloseHandle(host.hThread);
 }
 
+TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
+{
+    // A copy of the DLL in a folder without x86 beside it.
+    const std::string folder = Root() + "alone/";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(CopyFileA("PelShx_PlaySDK.dll", (folder + "PelShx_PlaySDK.dll").c_str(), FALSE));
+    const std::string errorLog = test_files::SystemDriveRoot() + "tavo/tavo_error.log";
+    const std::string before = ReadText(errorLog);
+    HMODULE alone = LoadLibraryA((folder + "PelShx_PlaySDK.dll").c_str());
+    ASSERT_NE(nullptr, alone);
+    auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
+        reinterpret_cast<void (*)()>(GetProcAddress(alone, "CreateSinglePlayerDll")));
+    ASSERT_NE(nullptr, create);
+    EXPECT_EQ(nullptr, create());
+    FreeLibrary(alone);
+    const std::string added = ReadText(errorLog).substr(before.size());
+    EXPECT_NE(std::string::npos, added.find("\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf\ncannot start "))
+        << added;
+    EXPECT_NE(std::string::npos, added.find("alone\\x86\\pelshx_bridge32.exe")) << added;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
