@@ -110,9 +110,11 @@ struct ControlBlock {
     int32_t out[kMaxOuts];
 
     // A helper that crashes sets crashCode (the exception code) before it
-    // writes its dump, and dumpName (file name only) once the dump is written.
+    // writes its dump, and dumpName (file name only) once the dump is
+    // written, or dumpError (the system's error code) when it could not be.
     std::atomic<uint32_t> crashCode;
     char dumpName[kDumpNameBytes];
+    uint32_t dumpError;
     // Set by the bridge before it starts a helper in place of one that ended:
     // its exit code and the call it ended in, for the restart record.
     uint32_t previousExitCode;
@@ -121,6 +123,6 @@ struct ControlBlock {
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free);
 static_assert(offsetof(ControlBlock, crashCode) == 84, "the same layout for both programs");
-static_assert(sizeof(ControlBlock) == 160, "the same layout for both programs");
+static_assert(sizeof(ControlBlock) == 164, "the same layout for both programs");
 
 }  // namespace bridge

@@ -132,11 +132,17 @@ TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
     ASSERT_EQ(7u, inputs.size());
     for (const std::string& line : inputs) EXPECT_EQ(0u, line.find("SHX_PlayStrm_InputData(1, ")) << line;
 
+    // Wine 8 writes no minidump of a 32-bit process in a 64-bit prefix
+    // (MiniDumpWriteDump fails with error 87 there); the record then says so.
     const std::vector<std::string> dumps = Dumps();
-    ASSERT_EQ(1u, dumps.size());
     const std::string log = ErrorLog();
     EXPECT_NE(std::string::npos, log.find("ErrCode:[" + std::to_string(kCrashExitCode) + "]")) << log;
-    EXPECT_NE(std::string::npos, log.find("Play_InputData(), exit code 0xC0000005, dump " + dumps[0])) << log;
+    const std::string where = "Play_InputData(), exit code 0xC0000005, ";
+    if (dumps.empty())
+        EXPECT_NE(std::string::npos, log.find(where + "no dump: writing it failed with system error 87")) << log;
+    else
+        EXPECT_NE(std::string::npos, log.find(where + "dump " + dumps[0])) << log;
+    EXPECT_LE(dumps.size(), 1u);
 }
 
 TEST_F(Bridge, HungCallIsEndedByTheWatchdog)

@@ -53,10 +53,14 @@ void WriteDump(EXCEPTION_POINTERS* exception)
     char file[MAX_PATH * 2];
     std::snprintf(file, sizeof file, "%s%s", dumpDirectory, name);
     HANDLE dump = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (dump == INVALID_HANDLE_VALUE) return;
+    if (dump == INVALID_HANDLE_VALUE) {
+        block->dumpError = GetLastError();
+        return;
+    }
     MINIDUMP_EXCEPTION_INFORMATION where = {GetCurrentThreadId(), exception, FALSE};
     const BOOL written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dump, MiniDumpNormal, &where,
                                            nullptr, nullptr);
+    block->dumpError = written ? 0 : GetLastError();
     CloseHandle(dump);
     if (written)
         std::memcpy(block->dumpName, name, sizeof name);

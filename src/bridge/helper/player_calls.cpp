@@ -124,14 +124,21 @@ int32_t PlayerCalls::MapNewData()
 int32_t PlayerCalls::WriteRestartRecord()
 {
     const bool initialised = control.args[0] != 0;
+    char dump[kDumpNameBytes + 64];
+    if (control.dumpName[0] != '\0')
+        std::snprintf(dump, sizeof dump, "dump %.*s", static_cast<int>(kDumpNameBytes), control.dumpName);
+    else if (control.dumpError != 0)
+        std::snprintf(dump, sizeof dump, "no dump: writing it failed with system error %u",
+                      static_cast<unsigned>(control.dumpError));
+    else
+        std::snprintf(dump, sizeof dump, "no dump");
     char detail[256];
-    std::snprintf(detail, sizeof detail, "%s, exit code 0x%08X, %s%.*s", RequestName(control.previousRequest),
-                  static_cast<unsigned>(control.previousExitCode),
-                  control.dumpName[0] != '\0' ? "dump " : "no dump", static_cast<int>(kDumpNameBytes),
-                  control.dumpName);
+    std::snprintf(detail, sizeof detail, "%s, exit code 0x%08X, %s", RequestName(control.previousRequest),
+                  static_cast<unsigned>(control.previousExitCode), dump);
     PluginLogs(initialised).WriteErrorDetail(kBridgeSource, __LINE__, static_cast<int32_t>(control.previousExitCode),
                                              texts::kHelperRestarted, detail);
     control.dumpName[0] = '\0';
+    control.dumpError = 0;
     SetDumpDirectory(PluginLogDirectory(initialised));
     return PLAY_OK;
 }
