@@ -136,8 +136,8 @@ run_host() {
         fail "$host exited with $?"
     cat "$work/$record/output"
     for log in Runtime Error; do
-        tr -d '\r' <"$drive_c/$trace/PelShx_Player_$log.log" 2>/dev/null | sed 's/^\[[0-9 :.-]*\]$/[time]/' \
-            >"$work/$record/$log.log"
+        local file=$drive_c/$trace/PelShx_Player_$log.log
+        if [ -f "$file" ]; then tr -d '\r' <"$file" | sed 's/^\[[0-9 :.-]*\]$/[time]/'; fi >"$work/$record/$log.log"
     done
     rm -rf "$drive_c/$trace" "$drive_c/tavo/cfg/TAVO.cfg"
 }
@@ -161,11 +161,11 @@ done
 
 if [ "$arch" = win64 ]; then
     echo "--- the same host in process, through the 32-bit DLL under 32-bit Wine"
-    mkdir -p "$work/in-process"
-    cp "$sdk/bin/x86/PelShx_PlaySDK.dll" "$repo/build/win32/bin/SHXStrm.dll" "$work/in-process/"
-    i686-w64-mingw32-gcc -std=c99 "${host_warnings[@]}" "$host_source" -o "$work/in-process/mingw_c_32.exe" ||
+    mkdir -p "$work/run32"
+    cp "$sdk/bin/x86/PelShx_PlaySDK.dll" "$repo/build/win32/bin/SHXStrm.dll" "$work/run32/"
+    i686-w64-mingw32-gcc -std=c99 "${host_warnings[@]}" "$host_source" -o "$work/run32/mingw_c_32.exe" ||
         fail "building mingw_c_32"
-    cd "$work/in-process"
+    cd "$work/run32"
     WINEPREFIX=$repo/build/win32/wine-prefix run=$repo/scripts/wine-run.sh run_host mingw_c_32 in-process
     cd "$work/run"
     for host in $hosts; do
