@@ -177,7 +177,8 @@ int32_t PELSHX_STDCALL BridgePlayer::Play_OpenStream(void* window, int32_t port,
 int32_t PELSHX_STDCALL BridgePlayer::Play_InputData(int32_t port, const uint8_t* buffer, uint32_t size,
                                                     int32_t dataType)
 {
-    if (buffer != nullptr && size > kMaxCallData) return PLAY_ERR_PARAM;
+    // Data that cannot be read is refused here rather than crash the host in the copy.
+    if (buffer != nullptr && (size > kMaxCallData || !IsReadable(buffer, size))) return PLAY_ERR_PARAM;
     return Forward({kInputData, {port, 0, static_cast<int32_t>(size), dataType}, buffer, size});
 }
 

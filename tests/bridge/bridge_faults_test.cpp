@@ -193,6 +193,10 @@ TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
     for (uint32_t size : {4096u, 1024u * 1024u + 1, 16u * 1024u * 1024u})
         EXPECT_EQ(PLAY_OK, player->Play_InputData(3, data.data(), size, 'A')) << size;
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, data.data(), 16u * 1024u * 1024u + 1, 'A'));
+    // Data that cannot be read is refused, not copied.
+    void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    VirtualFree(freed, 0, MEM_RELEASE);
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, static_cast<uint8_t*>(freed), 16, 0));
     const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
     ASSERT_EQ(3u, inputs.size());
     uint32_t hash = 2166136261u;  // FNV-1a, as the stand-in writes it
