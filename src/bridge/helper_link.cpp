@@ -57,7 +57,7 @@ HelperLink::~HelperLink()
     Stop();
     if (data != nullptr) UnmapViewOfFile(data);
     if (control != nullptr) UnmapViewOfFile(control);
-    for (HANDLE handle : {dataSection, controlSection, requestEvent, responseEvent, hostProcess})
+    for (HANDLE handle : {dataSection, controlSection, requestEvent, responseEvent, hostProcess, job})
         if (handle != nullptr) CloseHandle(handle);
 }
 
@@ -76,6 +76,15 @@ bool HelperLink::Prepare(std::string& problem)
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &hostProcess, SYNCHRONIZE,
                          TRUE, 0))
         return problem = SystemError("DuplicateHandle"), false;
+    // The helper is ended by the system when this process ends and the job's
+    // last handle closes, whatever the helper is doing, even while it starts.
+    job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
     control->version = kProtocolVersion;
     return true;
 }
@@ -115,10 +124,15 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     startup.StartupInfo.cb = sizeof startup;
     startup.lpAttributeList = list;
     PROCESS_INFORMATION started = {};
-    const BOOL created = CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &started);
+    const BOOL created =
+        CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                       EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, nullptr, &startup.StartupInfo, &started);
     DeleteProcThreadAttributeList(list);
     if (!created) return problem = "cannot start " + Narrow(helperFile) + ": " + SystemError("CreateProcess"), false;
+    // Without the job (a host in a job that allows no other) the helper still
+    // ends with the host: it watches the host's handle itself.
+    if (job != nullptr) AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     process = started.hProcess;
 

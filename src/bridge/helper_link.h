@@ -77,6 +77,7 @@ private:
     void* requestEvent = nullptr;
     void* responseEvent = nullptr;
     void* hostProcess = nullptr;  // this process, as the helper watches it
+    void* job = nullptr;          // ends the helper when this process ends
     void* process = nullptr;
     uint32_t lastExitCode = 0;
 };
