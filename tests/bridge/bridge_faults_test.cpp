@@ -237,23 +237,22 @@ std::vector<DWORD> ChildrenOf(DWORD parent)
 
 TEST(BridgeHost, KilledHostLeavesNoHelperBehind)
 {
-    // This program again, as a host that makes a player and waits.
+    // This program again, as a host that makes a player, says so in a file and waits.
+    const std::string ready = Root() + "host-ready";
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --hold-player";
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --hold-player " +
+                               std::wstring(ready.begin(), ready.end());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION host = {};
     ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host));
-    std::vector<DWORD> helpers;
-    for (int wait = 0; wait < 200 && helpers.empty(); ++wait) {
-        Sleep(50);
-        helpers = ChildrenOf(host.dwProcessId);
-    }
+    // A helper may take long to start where 32-bit programs are emulated.
+    for (int wait = 0; wait < 6000 && !std::filesystem::exists(ready); ++wait) Sleep(100);
+    const std::vector<DWORD> helpers = ChildrenOf(host.dwProcessId);
     ASSERT_EQ(1u, helpers.size()) << "the host's helper";
     HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, helpers[0]);
     ASSERT_NE(nullptr, helper);
-    Sleep(500);  // the player is made and the helper waits for calls
     TerminateProcess(host.hProcess, 9);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(helper, 1000)) << "the helper outlived its host by a second";
     CloseHandle(helper);
@@ -286,11 +285,12 @@ TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::string(argv[1]) == "--hold-player") {
+    if (argc == 3 && std::string(argv[1]) == "--hold-player") {
         HMODULE plugin = LoadLibraryA("PelShx_PlaySDK.dll");
         auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
             reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
         if (create == nullptr || create() == nullptr) return 1;
+        WriteText(argv[2], "ready");
         Sleep(INFINITE);
     }
     ::testing::InitGoogleTest(&argc, argv);
