@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing:
-# CMake, the host compiler, the MinGW-w64 i686 and x86-64 cross compilers,
-# 32-bit and 64-bit Wine, GoogleTest's sources, CLI11's headers, for the
-# packages and their host checks clang, lld, the LLVM tools and zip, and the
-# static analysers clang-tidy and cppcheck.
+# CMake, the host compiler, clang 19 and lld 19 with the MinGW-w64 i686 and
+# x86-64 runtimes and GCC libraries for the Windows builds, 32-bit and 64-bit
+# Wine, GoogleTest's sources, CLI11's headers, for the packages and their host
+# checks clang, lld, the LLVM tools and zip, and the static analysers
+# clang-tidy and cppcheck.
 # On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
 # emulator run them, so that 32-bit Wine starts.
 set -euo pipefail
 
-packages=(cmake make g++ googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+packages=(cmake make g++ googletest clang-19 lld-19 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
           binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
           clang-tidy cppcheck)
@@ -24,25 +25,48 @@ sudo=""
 
 # Some kernels (virtual machines without 32-bit user mode) refuse every i386
 # program with "Exec format error", 32-bit Wine's loader among them. There
-# qemu-i386 is registered as the interpreter of i386 programs. Debian's
-# qemu-user-binfmt leaves i386 out on amd64, where it is expected to run
+# QEMU's user-mode emulator is registered as the interpreter of i386 programs.
+# Only QEMU 8 or later will do: before it, every memory mapping a program asks
+# for is searched page by page, and a 32-bit Wine program takes minutes to
+# start instead of a second; Debian 12 has QEMU 10 in its backports. Debian's
+# own registration leaves i386 out on amd64, where it is expected to run
 # natively, so the entry is written here with the magic and mask QEMU uses.
+binfmt=/proc/sys/fs/binfmt_misc
+qemu_i386=/usr/bin/qemu-i386
+
 runs_i386_programs() {
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
+qemu_user_major() {
+    local version
+    version=$(dpkg-query -W -f='${Version}' "$1" 2>/dev/null) || version=
+    version=${version#*:}
+    echo "${version%%.*}"
+}
+install_recent_qemu_user() {
+    [ "$(qemu_user_major qemu-user)" -ge 8 ] 2>/dev/null && return 0
+    local codename
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "deb http://deb.debian.org/debian ${codename}-backports main" |
+        $sudo tee /etc/apt/sources.list.d/${codename}-backports.list >/dev/null
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
+        -t "${codename}-backports" qemu-user
+}
 emulate_i386_programs() {
-    runs_i386_programs && return 0
-    if ! dpkg-query -W -f='${Status}' qemu-user 2>/dev/null | grep -q "install ok installed"; then
-        $sudo apt-get update -q
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends qemu-user
+    if [ -e $binfmt/qemu-i386 ]; then
+        grep -qx "interpreter $qemu_i386" $binfmt/qemu-i386 && [ "$(qemu_user_major qemu-user)" -ge 8 ] &&
+            runs_i386_programs && return 0
+    else
+        runs_i386_programs && return 0
     fi
-    local binfmt=/proc/sys/fs/binfmt_misc
+    install_recent_qemu_user
     [ -f $binfmt/register ] || $sudo mount -t binfmt_misc binfmt_misc $binfmt
-    [ -e $binfmt/qemu-i386 ] && echo -1 | $sudo tee $binfmt/qemu-i386 >/dev/null
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:POCF' |
+    if [ -e $binfmt/qemu-i386 ]; then echo -1 | $sudo tee $binfmt/qemu-i386 >/dev/null; fi
+    printf '%s' ":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$qemu_i386:POCF" |
         $sudo tee $binfmt/register >/dev/null
     runs_i386_programs || { echo "i386 programs cannot run here, not even under qemu-i386" >&2; return 1; }
-    echo "i386 programs run under qemu-i386 on this kernel"
+    echo "i386 programs run under $($qemu_i386 --version | head -n 1) on this kernel"
 }
 
 if [ ${#missing[@]} -eq 0 ]; then

@@ -5,8 +5,8 @@
 #   scripts/package.sh win64     build/package/PelShx_PlaySDK-<version>-win64.zip, for 64-bit hosts:
 #                                the 64-bit DLL, and in bin/x86 its helper and the 32-bit plug-in
 # The same commit gives the same bytes in any clone: the only time stamp is
-# the commit's, the binaries hold no build paths, and the files go in in a
-# fixed order with fixed modes.
+# the commit's, the binaries and their PDBs hold no build paths, and the files
+# go in in a fixed order with fixed modes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=${1:-win32}
@@ -35,39 +35,34 @@ name=PelShx_PlaySDK-$version-$arch
 top=build/package/$name
 zip=build/package/$name.zip
 rm -rf "$top" "$zip"
-mkdir -p "$top/bin" "$top/debug" "$top/include" "$top/lib"
+mkdir -p "$top/bin" "$top/debug" "$top/examples" "$top/include" "$top/lib"
 
-# The only time stamp is the commit's, also in the headers objcopy writes.
-commit_time=$(git log -1 --format=%ct)
-export SOURCE_DATE_EPOCH=$commit_time
-
-# A binary without its symbols, which go to a separate file that it names.
+# The binaries as linked: stripped, each naming its PDB by file name, which
+# lies in debug/ (debug/x86/ for those of bin/x86/).
 ship() {
-    local objcopy=$1 built=$2 shipped=$3 symbols=$4
-    mkdir -p "$(dirname "$top/$shipped")" "$(dirname "$top/$symbols")"
-    $objcopy --only-keep-debug "$built" "$top/$symbols"
-    $objcopy --strip-all --add-gnu-debuglink="$top/$symbols" "$built" "$top/$shipped"
+    local build=$1 binary=$2 folder=$3
+    mkdir -p "$top/bin/$folder" "$top/debug/$folder"
+    cp "build/$build/bin/$binary" "$top/bin/$folder/"
+    cp "build/$build/bin/${binary%.*}.pdb" "$top/debug/$folder/"
 }
-x86=i686-w64-mingw32-objcopy
-x64=x86_64-w64-mingw32-objcopy
+ship "$arch" PelShx_PlaySDK.dll
+ship "$arch" pelshx_host.exe
 if [ "$arch" = win32 ]; then
-    ship $x86 build/win32/bin/PelShx_PlaySDK.dll bin/PelShx_PlaySDK.dll debug/PelShx_PlaySDK.dll.debug
-    $x86 --strip-all build/win32/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
     cp src/plugin/PelShx_PlaySDK.def "$top/lib/"
 else
-    ship $x64 build/win64/bin/PelShx_PlaySDK.dll bin/PelShx_PlaySDK.dll debug/PelShx_PlaySDK.dll.debug
-    ship $x86 build/win32/bin/PelShx_PlaySDK.dll bin/x86/PelShx_PlaySDK.dll debug/x86/PelShx_PlaySDK.dll.debug
-    ship $x86 build/win32/bin/pelshx_bridge32.exe bin/x86/pelshx_bridge32.exe debug/x86/pelshx_bridge32.exe.debug
-    $x64 --strip-all build/win64/bin/pelshx_host.exe "$top/bin/pelshx_host.exe"
+    ship win32 PelShx_PlaySDK.dll x86
+    ship win32 pelshx_bridge32.exe x86
     cp src/bridge/PelShx_PlaySDK64.def "$top/lib/PelShx_PlaySDK.def"
 fi
 cp "build/$arch/include/PelShx_PlaySDK.h" "$top/include/"
 cp "build/$arch/lib/PelShx_PlaySDK.lib" "build/$arch/lib/libPelShx_PlaySDK.dll.a" "$top/lib/"
+cp examples/CMakeLists.txt examples/host.c examples/host.cpp "$top/examples/"
 cp packaging/README.md CHANGELOG.md "$top/"
 (cd "$top" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 
 find "$top" -type d -exec chmod 755 {} +
 find "$top" -type f -exec chmod 644 {} +
+commit_time=$(git log -1 --format=%ct)
 find "$top" -exec touch --no-dereference --date="@$commit_time" {} +
 (cd build/package && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$name.zip")
 

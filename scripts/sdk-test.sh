@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Checks a package as host developers and deployers use it. Unpacks the zip
 # and checks that it holds exactly the files it should, with good checksums;
-# compiles the header alone at every C and C++ level; builds hosts from the
-# unpacked package only and runs them, and the packaged pelshx_host.exe,
-# under Wine against the packaged DLL, with the win32 build's stand-in
-# SHXStrm.dll beside the 32-bit plug-in.
+# checks the version resources and that each binary's PDB resolves its code to
+# functions and source lines; compiles the header alone at every C and C++
+# level, and for a processor the DLL does not serve; builds hosts from the
+# unpacked package only, and the package's example hosts, for the Microsoft
+# ABI (clang with the Microsoft compiler's macros, lld; the examples over
+# msvcrt.dll) and with MinGW through the examples' CMakeLists.txt. Each host
+# and the packaged pelshx_host.exe run under Wine against the packaged DLL,
+# with the win32 build's stand-in SHXStrm.dll beside the 32-bit plug-in.
 #
-# win32: Microsoft-ABI hosts without a C runtime (clang with the Microsoft
-# compiler's macros, lld) in C++ loading the DLL, in C++ built with stdcall as
-# default convention linking PelShx_PlaySDK.lib, and in C through lpVtbl, and
-# a MinGW C host linking libPelShx_PlaySDK.dll.a, under 32-bit Wine.
-# win64: a Microsoft-ABI C++ host linking PelShx_PlaySDK.lib and a MinGW C
-# host, under 64-bit Wine; each gives the same results, out values, vendor
-# calls (the stand-in's journal file) and log records as the same host run
-# in process through the 32-bit DLL.
+# win32, under 32-bit Wine: hosts without a C runtime in C++ loading the DLL,
+# in C++ built with stdcall as default convention linking PelShx_PlaySDK.lib,
+# and in C through lpVtbl, and a MinGW C host linking libPelShx_PlaySDK.dll.a.
+# win64, under 64-bit Wine: a Microsoft-ABI C++ host linking
+# PelShx_PlaySDK.lib and a MinGW C host, each giving the same results, out
+# values, vendor calls (the stand-in's journal file) and log records as the
+# same host run in process through the 32-bit DLL under 32-bit Wine.
 #
 # Usage: scripts/sdk-test.sh [ZIP]   (default: what scripts/package.sh writes)
 set -euo pipefail
@@ -33,25 +36,28 @@ fail() {
     status=1
 }
 
+binaries="PelShx_PlaySDK.dll pelshx_host.exe"
 if [ "$arch" = win64 ]; then
     tools=x86_64-w64-mingw32
-    msvc_target=(--target=x86_64-pc-windows-msvc -U__x86_64__)
+    msvc_clang=(clang --target=x86_64-pc-windows-msvc -U__x86_64__ -U__clang__ -ffreestanding)
     dlltool_machine=i386:x86-64
     wine_run=$repo/scripts/wine64-run.sh
-    expected="CHANGELOG.md README.md SHA256SUMS bin/PelShx_PlaySDK.dll bin/pelshx_host.exe bin/x86/PelShx_PlaySDK.dll
-bin/x86/pelshx_bridge32.exe debug/PelShx_PlaySDK.dll.debug debug/x86/PelShx_PlaySDK.dll.debug
-debug/x86/pelshx_bridge32.exe.debug include/PelShx_PlaySDK.h lib/PelShx_PlaySDK.def lib/PelShx_PlaySDK.lib
-lib/libPelShx_PlaySDK.dll.a"
+    binaries="$binaries x86/PelShx_PlaySDK.dll x86/pelshx_bridge32.exe"
+    exports_source=src/bridge/bridge_exports.cpp
 else
     tools=i686-w64-mingw32
-    msvc_target=(--target=i686-pc-windows-msvc -U__i386__)
+    msvc_clang=(clang --target=i686-pc-windows-msvc -U__i386__ -U__clang__ -ffreestanding)
     dlltool_machine=i386
     wine_run=$repo/scripts/wine-run.sh
-    expected="CHANGELOG.md README.md SHA256SUMS bin/PelShx_PlaySDK.dll bin/pelshx_host.exe
-debug/PelShx_PlaySDK.dll.debug include/PelShx_PlaySDK.h lib/PelShx_PlaySDK.def lib/PelShx_PlaySDK.lib
-lib/libPelShx_PlaySDK.dll.a"
+    exports_source=src/plugin/exports.cpp
 fi
-msvc_clang=(clang "${msvc_target[@]}" -U__clang__ -ffreestanding)
+# Each binary in bin/, its PDB in debug/.
+expected="CHANGELOG.md README.md SHA256SUMS examples/CMakeLists.txt examples/host.c examples/host.cpp
+include/PelShx_PlaySDK.h lib/PelShx_PlaySDK.def lib/PelShx_PlaySDK.lib lib/libPelShx_PlaySDK.dll.a"
+for binary in $binaries; do
+    expected="$expected bin/$binary debug/${binary%.*}.pdb"
+done
+expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort | tr '\n' ' ')
 
 echo "=== $name: contents and checksums"
 listed=$(unzip -Z1 "$zip" | sed "s|^$name/||" | LC_ALL=C sort | tr '\n' ' ')
@@ -64,22 +70,48 @@ summed=$(sed 's/^[0-9a-f]*  //' "$sdk/SHA256SUMS" | tr '\n' ' ')
 
 version=${name#PelShx_PlaySDK-}
 version=${version%-$arch}
-echo "=== version $version in the header and the DLL; the DLL stripped, naming its symbol file"
+echo "=== version $version in the header and every binary"
 grep -qx "#define PELSHX_PLAYSDK_VERSION_STRING \"$version\"" "$sdk/include/PelShx_PlaySDK.h" || fail "the header's version"
-resource=$($tools-windres -i "$sdk/bin/PelShx_PlaySDK.dll" -O rc | tr -d '\r' || true)
-for entry in "FILEVERSION ${version//./, }, 0" "PRODUCTVERSION ${version//./, }, 0" "\"FileVersion\", \"$version\"" \
-    "\"ProductVersion\", \"$version\"" '"ProductName", "PelShx_PlaySDK"' '"OriginalFilename", "PelShx_PlaySDK.dll"'; do
-    grep -qF "$entry" <<<"$resource" || fail "the DLL's version resource lacks $entry"
+for binary in $binaries; do
+    windres=$tools-windres
+    [ "${binary#x86/}" = "$binary" ] || windres=i686-w64-mingw32-windres
+    resource=$($windres -i "$sdk/bin/$binary" -O rc | tr -d '\r' || true)
+    for entry in "FILEVERSION ${version//./, }, 0" "PRODUCTVERSION ${version//./, }, 0" "\"FileVersion\", \"$version\"" \
+        "\"ProductVersion\", \"$version\"" '"ProductName", "PelShx_PlaySDK"' "\"OriginalFilename\", \"${binary#x86/}\""; do
+        grep -qF "$entry" <<<"$resource" || fail "the version resource of $binary lacks $entry"
+    done
 done
-$tools-objdump -h "$sdk/bin/PelShx_PlaySDK.dll" | grep -q '\.debug_' && fail "the DLL holds symbols"
-: >"$work/debuglink"
-$tools-objcopy --dump-section .gnu_debuglink="$work/debuglink" "$sdk/bin/PelShx_PlaySDK.dll" \
-    "$work/discard.dll" || true
-debuglink=$(tr '\0' '\n' <"$work/debuglink" | head -n 1)
-[ "$debuglink" = PelShx_PlaySDK.dll.debug ] || fail "the DLL names [$debuglink] as its symbol file"
+
+echo "=== symbols: each binary names its PDB by file name and was linked with it"
+for binary in $binaries; do
+    pdb=debug/${binary%.*}.pdb
+    record=$(llvm-readobj --coff-debug-directory "$sdk/bin/$binary")
+    named=$(sed -n 's/^ *PDBFileName: //p' <<<"$record")
+    [ "$named" = "$(basename "$pdb")" ] || fail "$binary names [$named] as its PDB"
+    # The GUID in the binary, bytes in file order, as the PDB spells it.
+    read -r -a b <<<"$(sed -n 's/^ *PDBGUID: (\(.*\))$/\1/p' <<<"$record")"
+    guid="${b[3]}${b[2]}${b[1]}${b[0]}-${b[5]}${b[4]}-${b[7]}${b[6]}-${b[8]}${b[9]}-${b[10]}${b[11]}${b[12]}${b[13]}${b[14]}${b[15]}"
+    llvm-pdbutil dump -summary "$sdk/$pdb" | grep -qx " *GUID: {$guid}" || fail "$pdb is not the PDB $binary was linked with"
+done
+# A debugger's view: an address inside CreateSinglePlayerDll, with the PDB
+# beside the DLL, gives the function and a line of its body.
+mkdir -p "$work/symbols"
+cp "$sdk/bin/PelShx_PlaySDK.dll" "$sdk/debug/PelShx_PlaySDK.pdb" "$work/symbols/"
+entry=$(llvm-readobj --coff-exports "$sdk/bin/PelShx_PlaySDK.dll" | grep -A1 'Name: CreateSinglePlayerDll$' |
+    sed -n 's/^ *RVA: //p')
+symbol=$(llvm-symbolizer --obj="$work/symbols/PelShx_PlaySDK.dll" --relative-address "$(printf '0x%x' $((entry + 4)))" | tr '\\' /)
+body=$(awk '/CreateSinglePlayerDll\(void\)$/ { first = NR } first && /^}$/ { print first, NR; exit }' $exports_source)
+read -r function location <<<"$(echo $symbol)"
+line=${location#$exports_source:}
+line=${line%%:*}
+[ "$function" = CreateSinglePlayerDll ] && [ "$line" != "$location" ] && [ "$line" -ge "${body% *}" ] &&
+    [ "$line" -le "${body#* }" ] ||
+    fail "an address inside CreateSinglePlayerDll (lines $body of $exports_source) resolves to [$symbol]"
 
 echo "=== the header alone, with -pedantic -Wall -Wextra -Werror"
-compilers=("$tools-gcc" "${msvc_clang[*]}" "gcc")
+compilers=("i686-w64-mingw32-gcc" "x86_64-w64-mingw32-gcc"
+    "clang --target=i686-pc-windows-msvc -U__i386__ -U__clang__ -ffreestanding"
+    "clang --target=x86_64-pc-windows-msvc -U__x86_64__ -U__clang__ -ffreestanding" "gcc")
 for standard in c89 c99 c11 c++98 c++11 c++17 c++20; do
     language=c
     [ "${standard#c++}" = "$standard" ] || language=c++
@@ -90,60 +122,87 @@ for standard in c89 c99 c11 c++98 c++11 c++17 c++20; do
     done
 done
 
+refused=$(echo '#include "PelShx_PlaySDK.h"' | clang --target=aarch64-pc-windows-msvc -ffreestanding -fsyntax-only \
+    -I "$sdk/include" -x c - 2>&1 || true)
+grep -qF 'error: "PelShx_PlaySDK.dll serves x86 and x86-64 Windows programs only' <<<"$refused" ||
+    fail "the header for ARM64 Windows gives [$refused]"
+
 echo "=== building the hosts from the package"
-host_source=$repo/tests/sdk/sdk_host.c
 host_warnings=(-O2 -Wall -Wextra -Werror -I "$sdk/include")
 # x86-64 names carry no argument sizes.
 sed "$([ "$arch" = win64 ] && echo 's/@[0-9]*$//')" tests/sdk/kernel32.def >"$work/kernel32.def"
 llvm-dlltool -m $dlltool_machine -k -d "$work/kernel32.def" -l "$work/kernel32.lib"
-# A host as the Microsoft compiler builds it, without a C runtime.
+# A host as the Microsoft compiler builds it: msvc_host NAME SOURCE LANGUAGE
+# ARGUMENTS..., where arguments ending in .obj or .lib go to the link and the
+# rest to the compiler. Its entry point is HostEntry.
 msvc_host() {
-    local host=$1 language=$2 libraries=$3
+    local host=$1 source=$2 language=$3 argument options=() inputs=()
     shift 3
-    "${msvc_clang[@]}" -DHOST_FREESTANDING "${host_warnings[@]}" -x "$language" "$@" -c "$host_source" \
-        -o "$work/$host.obj" &&
+    for argument; do
+        case $argument in *.obj | *.lib) inputs+=("$argument") ;; *) options+=("$argument") ;; esac
+    done
+    "${msvc_clang[@]}" "${host_warnings[@]}" -x "$language" "${options[@]}" -c "$source" -o "$work/$host.obj" &&
         lld-link /nologo /entry:HostEntry /subsystem:console /nodefaultlib /out:"$work/run/$host.exe" \
-            "$work/$host.obj" "$work/kernel32.lib" ${libraries:+"$libraries"} ||
+            "$work/$host.obj" "$work/kernel32.lib" "${inputs[@]}" ||
         fail "building $host"
 }
-mingw_host() {
-    $tools-gcc -std=c99 "${host_warnings[@]}" -DHOST_LINKED "$host_source" -L "$sdk/lib" -lPelShx_PlaySDK \
-        -o "$work/run/$1.exe" || fail "building $1"
-}
+# tests/sdk/sdk_host.c, without a C runtime.
+sdk_host=$repo/tests/sdk/sdk_host.c
 if [ "$arch" = win64 ]; then
-    hosts="msvc_cpp_linked mingw_c_linked"
-    msvc_host msvc_cpp_linked c++ "$sdk/lib/PelShx_PlaySDK.lib" -std=c++14 -fno-exceptions -fno-rtti -DHOST_LINKED
+    sdk_hosts="msvc_cpp_linked mingw_c_linked"
+    msvc_host msvc_cpp_linked "$sdk_host" c++ -std=c++14 -fno-exceptions -fno-rtti -DHOST_FREESTANDING -DHOST_LINKED \
+        "$sdk/lib/PelShx_PlaySDK.lib"
 else
-    hosts="msvc_cpp_loadlibrary msvc_cpp_gz_linked msvc_c_loadlibrary mingw_c_linked"
-    msvc_host msvc_cpp_loadlibrary c++ "" -std=c++14 -fno-exceptions -fno-rtti
-    msvc_host msvc_cpp_gz_linked c++ "$sdk/lib/PelShx_PlaySDK.lib" -std=c++14 -fno-exceptions -fno-rtti \
-        -DHOST_LINKED -Xclang -fdefault-calling-conv=stdcall
-    msvc_host msvc_c_loadlibrary c "" -std=c11
+    sdk_hosts="msvc_cpp_loadlibrary msvc_cpp_gz_linked msvc_c_loadlibrary mingw_c_linked"
+    msvc_host msvc_cpp_loadlibrary "$sdk_host" c++ -std=c++14 -fno-exceptions -fno-rtti -DHOST_FREESTANDING
+    msvc_host msvc_cpp_gz_linked "$sdk_host" c++ -std=c++14 -fno-exceptions -fno-rtti -DHOST_FREESTANDING \
+        -DHOST_LINKED -Xclang -fdefault-calling-conv=stdcall "$sdk/lib/PelShx_PlaySDK.lib"
+    msvc_host msvc_c_loadlibrary "$sdk_host" c -std=c11 -DHOST_FREESTANDING
 fi
-mingw_host mingw_c_linked
+$tools-gcc -std=c99 "${host_warnings[@]}" -DHOST_LINKED "$sdk_host" -L "$sdk/lib" -lPelShx_PlaySDK \
+    -o "$work/run/mingw_c_linked.exe" || fail "building mingw_c_linked"
+# The package's examples over msvcrt.dll: the declarations that the Windows SDK
+# and the C runtime would give them, and the runtime's start-up, come from
+# tests/sdk/msvc.
+llvm-dlltool -m $dlltool_machine -d tests/sdk/msvcrt.def -l "$work/msvcrt.lib"
+msvc_runtime=(-isystem "$repo/tests/sdk/msvc" "$work/startup.obj" "$work/msvcrt.lib")
+"${msvc_clang[@]}" "${host_warnings[@]}" -isystem tests/sdk/msvc -c tests/sdk/msvc/startup.c -o "$work/startup.obj"
+msvc_host msvc_example_cpp "$sdk/examples/host.cpp" c++ -std=c++14 -fno-exceptions -fno-rtti "${msvc_runtime[@]}" \
+    "$sdk/lib/PelShx_PlaySDK.lib"
+msvc_host msvc_example_c "$sdk/examples/host.c" c -std=c11 "${msvc_runtime[@]}"
+# With MinGW, through the examples' own CMakeLists.txt.
+examples=$work/examples-mingw
+{ cmake -S "$sdk/examples" -B "$examples" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$tools-gcc \
+    -DCMAKE_CXX_COMPILER=$tools-g++ "-DCMAKE_C_FLAGS=-Wall -Wextra -Werror" \
+    "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Werror" && cmake --build "$examples"; } >"$work/examples-mingw.log" 2>&1 ||
+    { cat "$work/examples-mingw.log"; fail "building the examples with MinGW"; }
+for example in host_cpp host_c; do
+    cp "$examples/$example.exe" "$work/run/mingw_example_${example#host_}.exe" || fail "building $example with MinGW"
+done
 
-# Runs a host with the stand-in's journal going to a file and the plug-in's
-# logs (debug level 1) going to a directory of their own inside the prefix,
-# and keeps what it printed, the journal and the logs, without time stamps,
-# in $work/$2.
+# A Unix path as Wine's Z: drive shows it.
+winepath_of() {
+    echo "Z:${1//\//\\}"
+}
+# run_host RECORD PROGRAM ARGUMENTS...: runs a host with the stand-in's journal
+# going to a file and the plug-in's logs (debug level 1) going to a directory
+# of their own inside the prefix, and keeps what it printed, the journal and
+# the logs, without time stamps, in $work/RECORD.
 run_host() {
-    local host=$1 record=$2
+    local record=$1 program=$2
+    shift 2
     local drive_c=$WINEPREFIX/drive_c trace=pelshx-sdk-trace/$record
     rm -rf "$drive_c/$trace" "$work/$record"
     mkdir -p "$drive_c/tavo/cfg" "$work/$record"
     printf '[GLOBAL]\n[TRACE_PATH] [C:/%s]\n[DEBUG_LEVEL] [1]\n' "$trace" >"$drive_c/tavo/cfg/TAVO.cfg"
-    SHXSTRM_JOURNAL=$(winepath_of "$work/$record/journal") "$run" "./$host.exe" | tr -d '\r' >"$work/$record/output" ||
-        fail "$host exited with $?"
+    SHXSTRM_JOURNAL=$(winepath_of "$work/$record/journal") "$run" "./$program.exe" "$@" | tr -d '\r' \
+        >"$work/$record/output" || fail "$program exited with $?"
     cat "$work/$record/output"
     for log in Runtime Error; do
         local file=$drive_c/$trace/PelShx_Player_$log.log
         if [ -f "$file" ]; then tr -d '\r' <"$file" | sed 's/^\[[0-9 :.-]*\]$/[time]/'; fi >"$work/$record/$log.log"
     done
     rm -rf "$drive_c/$trace" "$drive_c/tavo/cfg/TAVO.cfg"
-}
-# A Unix path as Wine's Z: drive shows it.
-winepath_of() {
-    echo "Z:${1//\//\\}"
 }
 
 echo "=== running the hosts under Wine"
@@ -154,21 +213,24 @@ cp build/win32/bin/SHXStrm.dll "$vendor_folder/"  # the stand-in, for the test o
 export WINEPREFIX=$repo/build/$arch/wine-prefix
 run=$wine_run
 cd "$work/run"
-for host in $hosts; do
+head -c 20000 /dev/zero >stream.bin
+for host in $sdk_hosts msvc_example_c mingw_example_c "msvc_example_cpp stream.bin" "mingw_example_cpp stream.bin"; do
+    read -r program arguments <<<"$host"
+    [ -f "$program.exe" ] || continue
     echo "--- $host"
-    run_host "$host" "$host"
+    run_host "$program" "$program" $arguments
 done
 
 if [ "$arch" = win64 ]; then
     echo "--- the same host in process, through the 32-bit DLL under 32-bit Wine"
     mkdir -p "$work/run32"
     cp "$sdk/bin/x86/PelShx_PlaySDK.dll" "$repo/build/win32/bin/SHXStrm.dll" "$work/run32/"
-    i686-w64-mingw32-gcc -std=c99 "${host_warnings[@]}" "$host_source" -o "$work/run32/mingw_c_32.exe" ||
+    i686-w64-mingw32-gcc -std=c99 "${host_warnings[@]}" "$sdk_host" -o "$work/run32/mingw_c_32.exe" ||
         fail "building mingw_c_32"
     cd "$work/run32"
-    WINEPREFIX=$repo/build/win32/wine-prefix run=$repo/scripts/wine-run.sh run_host mingw_c_32 in-process
+    WINEPREFIX=$repo/build/win32/wine-prefix run=$repo/scripts/wine-run.sh run_host in-process mingw_c_32
     cd "$work/run"
-    for host in $hosts; do
+    for host in $sdk_hosts; do
         for part in output journal Runtime.log Error.log; do
             cmp -s "$work/in-process/$part" "$work/$host/$part" ||
                 fail "$host: $part differs from the in-process run: $(diff "$work/in-process/$part" "$work/$host/$part" | head -n 5)"
@@ -178,8 +240,17 @@ if [ "$arch" = win64 ]; then
         fail "the in-process run left no journal or logs to compare"
 fi
 
+echo "--- the C example without SHXStrm.dll beside the plug-in"
+missing=$(cd "$examples" && "$wine_run" ./host_c.exe | tr -d '\r') && fail "host_c ran without SHXStrm.dll"
+if [ "$arch" = win64 ]; then
+    # The 64-bit DLL loads; its helper cannot load the 32-bit plug-in.
+    said="PelShx_PlaySDK.dll gave no player"
+else
+    said="SHXStrm.dll beside it, is missing"
+fi
+grep -qF "$said" <<<"$missing" || fail "host_c without SHXStrm.dll said [$missing]"
+
 echo "--- pelshx_host.exe checking the installation"
-head -c 20000 /dev/zero >stream.bin
 "$wine_run" ./pelshx_host.exe --rate=0 --read-back stream.bin >pelshx_host.out 2>&1 ||
     { tr -d '\r' <pelshx_host.out; fail "pelshx_host.exe"; }
 

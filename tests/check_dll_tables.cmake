@@ -1,5 +1,6 @@
-# Checks the export and import tables of the built plug-in DLL with objdump:
-# exactly the two exports, and imports only from Windows and SHXStrm.dll.
+# Checks the built plug-in DLL with objdump: exactly the two exports, imports
+# only from Windows and SHXStrm.dll, and Windows Vista (6.0) as the least
+# Windows version in its header.
 #   cmake -DOBJDUMP=... -DDLL=... -P check_dll_tables.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
@@ -17,6 +18,13 @@ endfunction()
 
 string(REGEX MATCH "file format ([a-z0-9-]+)" _ "${dump}")
 expect_equal("file format" "pei-i386" "${CMAKE_MATCH_1}")
+
+# The least Windows version the loader accepts: Vista, which GetTickCount64 needs.
+foreach(field MajorOSystemVersion MinorOSystemVersion MajorSubsystemVersion MinorSubsystemVersion)
+    string(REGEX MATCH "${field}\t+([0-9]+)" _ "${dump}")
+    list(APPEND versions "${CMAKE_MATCH_1}")
+endforeach()
+expect_equal("OS and subsystem versions" "6;0;6;0" "${versions}")
 
 # Export names follow the "[Ordinal/Name Pointer] Table" heading, one "[ n] name" per line.
 string(REGEX MATCH "Name Pointer\\] Table\n(\t\\[ *[0-9]+\\] [A-Za-z0-9_@]+\n)*" table "${dump}")
