@@ -84,6 +84,10 @@ void InstallCrashReport(ControlBlock& control)
 {
     block = &control;
     SetDumpDirectory(PluginLogDirectory(false));
+    // A minidump needs no symbols: without this option Wine's dbghelp reads
+    // the debugging information of every module as it writes the dump, and
+    // dies on some of it (a library linked unstripped), so no dump is written.
+    SymSetOptions(SymGetOptions() | SYMOPT_DEFERRED_LOADS);
     SetUnhandledExceptionFilter(OnCrash);
 }
 
