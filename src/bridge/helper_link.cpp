@@ -109,13 +109,18 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
 
     HANDLE handles[] = {controlSection, dataSection, requestEvent, responseEvent, hostProcess};
     SIZE_T listSize = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    InitializeProcThreadAttributeList(nullptr, 2, 0, &listSize);
     std::vector<unsigned char> listBytes(listSize);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
-    if (!InitializeProcThreadAttributeList(list, 1, 0, &listSize) ||
+    if (!InitializeProcThreadAttributeList(list, 2, 0, &listSize) ||
         !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles, nullptr,
                                    nullptr))
         return problem = SystemError("UpdateProcThreadAttribute"), false;
+    // The helper is made in the job, so that no moment exists in which this
+    // process could end and leave it behind. Before Windows 10 it is made
+    // suspended and put into the job before it runs.
+    const bool madeInJob = job != nullptr && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job,
+                                                                       sizeof job, nullptr, nullptr);
 
     std::wstring commandLine = L"\"" + helperFile + L"\" " + Number(controlSection) + L" " + Number(dataSection) +
                                L" " + std::to_wstring(dataSize) + L" " + Number(requestEvent) + L" " +
@@ -124,15 +129,17 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     startup.StartupInfo.cb = sizeof startup;
     startup.lpAttributeList = list;
     PROCESS_INFORMATION started = {};
-    const BOOL created =
-        CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                       EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, nullptr, &startup.StartupInfo, &started);
+    const BOOL created = CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                        EXTENDED_STARTUPINFO_PRESENT | (madeInJob ? 0 : CREATE_SUSPENDED), nullptr,
+                                        nullptr, &startup.StartupInfo, &started);
     DeleteProcThreadAttributeList(list);
     if (!created) return problem = "cannot start " + Narrow(helperFile) + ": " + SystemError("CreateProcess"), false;
-    // Without the job (a host in a job that allows no other) the helper still
-    // ends with the host: it watches the host's handle itself.
-    if (job != nullptr) AssignProcessToJobObject(job, started.hProcess);
-    ResumeThread(started.hThread);
+    if (!madeInJob) {
+        // Without the job (a host in a job that allows no other) the helper
+        // still ends with the host: it watches the host's handle itself.
+        if (job != nullptr) AssignProcessToJobObject(job, started.hProcess);
+        ResumeThread(started.hThread);
+    }
     CloseHandle(started.hThread);
     process = started.hProcess;
 

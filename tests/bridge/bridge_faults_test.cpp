@@ -239,10 +239,12 @@ std::vector<DWORD> ChildrenOf(DWORD parent)
     return children;
 }
 
-TEST(BridgeHost, KilledHostLeavesNoHelperBehind)
+// Starts this program again as a host that makes a player and then says so
+// in a file; kills it once its helper exists (while the helper starts) or once
+// its player is made, and expects the helper to be gone a second later.
+void KillHostAndExpectNoHelper(bool whileHelperStarts)
 {
-    // This program again, as a host that makes a player, says so in a file and waits.
-    const std::string ready = Root() + "host-ready";
+    const std::string ready = Root() + (whileHelperStarts ? "starting-host-ready" : "host-ready");
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --hold-player " +
@@ -252,16 +254,27 @@ TEST(BridgeHost, KilledHostLeavesNoHelperBehind)
     PROCESS_INFORMATION host = {};
     ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host));
     // A helper may take long to start where 32-bit programs are emulated.
-    for (int wait = 0; wait < 6000 && !std::filesystem::exists(ready); ++wait) Sleep(100);
-    const std::vector<DWORD> helpers = ChildrenOf(host.dwProcessId);
+    std::vector<DWORD> helpers;
+    for (int wait = 0; wait < 60000; wait += 5) {
+        helpers = ChildrenOf(host.dwProcessId);
+        if (whileHelperStarts ? !helpers.empty() : std::filesystem::exists(ready)) break;
+        Sleep(5);
+    }
     ASSERT_EQ(1u, helpers.size()) << "the host's helper";
     HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, helpers[0]);
     ASSERT_NE(nullptr, helper);
+    EXPECT_EQ(whileHelperStarts, !std::filesystem::exists(ready)) << "the player was made before the host was killed";
     TerminateProcess(host.hProcess, 9);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(helper, 1000)) << "the helper outlived its host by a second";
     CloseHandle(helper);
     CloseHandle(host.hProcess);
     CloseHandle(host.hThread);
+}
+
+TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
+{
+    KillHostAndExpectNoHelper(true);
+    KillHostAndExpectNoHelper(false);
 }
 
 TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
