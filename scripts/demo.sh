@@ -2,8 +2,8 @@
 # Watch the plug-in at work: installs what is missing, builds the 32-bit
 # PelShx_PlaySDK.dll with the host program and the stand-in SHXStrm.dll,
 # checks the installation and plays a stream through it under Wine. Shows every
-# call and what it returned, what the vendor library received, both logs, and
-# where the picture landed.
+# call and what it returned, what the vendor library received (the stand-in's
+# journal), both logs, and where the picture landed.
 #
 # Usage: scripts/demo.sh [STREAM_FILE] [HOST_OPTION...]
 #   Without STREAM_FILE a sample stream is made. HOST_OPTIONs go to the host
@@ -38,7 +38,7 @@ mkdir -p "$drive_c/tavo/cfg" "$demo/trace"
 printf '[GLOBAL]\r\n[TRACE_PATH] [C:/pelshx-demo/trace]\r\n[DEBUG_LEVEL] [2]\r\n' >"$drive_c/tavo/cfg/TAVO.cfg"
 echo "configuration C:/tavo/cfg/TAVO.cfg:"
 sed 's/^/    /; s/\r$//' "$drive_c/tavo/cfg/TAVO.cfg"
-rm -f "$demo"/trace/*.log "$demo"/trace/*.bak "$demo/picture.bmp"
+rm -f "$demo"/trace/*.log "$demo"/trace/*.bak "$demo/picture.bmp" "$demo/journal.txt"
 
 if [ -z "$stream" ]; then
     stream=$demo/sample.bin
@@ -55,9 +55,14 @@ check_status=0
 echo
 echo "=== pelshx_host: 4 KiB chunks, 50 a second; the stand-in takes 32 a second into a 16 KiB buffer"
 status=0
-(cd "$bin" && SHXSTRM_SIMULATE=16384,131072 "$repo/scripts/wine-run.sh" ./pelshx_host.exe \
+(cd "$bin" && SHXSTRM_SIMULATE=16384,131072 SHXSTRM_JOURNAL=C:/pelshx-demo/journal.txt \
+    "$repo/scripts/wine-run.sh" ./pelshx_host.exe \
     --port=5 --rate=50 --pause=8:500 --step=16:3 --volume=80 \
     --capture=C:/pelshx-demo/picture.bmp --read-back "$@" "$windows_stream") || status=$?
+
+echo
+echo "=== What the vendor library received (the stand-in's journal): $demo/journal.txt"
+if [ -f "$demo/journal.txt" ]; then tr -d '\r' <"$demo/journal.txt"; else echo "(no such file)"; fi
 
 show_log() {
     echo

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Mutation check of the native test suite: applies each small fault listed in
-# scripts/mutants.txt to the sources, one at a time, rebuilds a separate native
-# sanitizer build (build/mutants), runs its tests and reports the mutant as
-# killed (some test failed) or survived. The sources are restored after each
-# mutant, also on Ctrl-C or failure.
+# scripts/mutants.txt, one at a time, to a copy of the sources in a git
+# worktree of its own (build/mutants/source: HEAD with the uncommitted changes
+# to tracked files), rebuilds its native sanitizer build (build/mutants/build),
+# runs its tests and reports the mutant as killed (some test failed) or
+# survived. The checkout itself is never changed, whenever the run stops.
 # Usage: scripts/mutants.sh [ENTRY_NUMBER...]   (default: every entry)
 # Exits with 1 when the unmutated tree fails, an entry cannot be applied or a
 # mutant does not build; survivors are reported, not failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 list=scripts/mutants.txt
-build=build/mutants
-log=$build/mutant.log
+source=$PWD/build/mutants/source
+build=$PWD/build/mutants/build
+log=$PWD/build/mutants/mutant.log
 timeout=${MUTANT_TEST_TIMEOUT:-120}
 
 files=() froms=() tos=() notes=()
@@ -43,17 +45,19 @@ finish_entry
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=($(seq 1 ${#files[@]}))
 
-# The file under mutation and its saved copy; restored on any exit.
-saved=$(mktemp)
-mutated=""
-restore() {
-    if [ -n "$mutated" ]; then
-        cp "$saved" "$mutated"
-        mutated=""
-    fi
-}
-trap 'restore; rm -f "$saved"' EXIT
-trap 'echo; echo "interrupted: sources restored"; exit 130' INT TERM
+# The sources as they are now, tracked files only, in the worktree; one kept
+# from an earlier run is brought to them, so that its build is reused.
+scripts/install-deps.sh
+revision=$(git stash create)
+revision=${revision:-$(git rev-parse HEAD)}
+git worktree prune
+if [ -e "$source/.git" ]; then
+    git -C "$source" checkout --quiet --force --detach "$revision"
+    git -C "$source" clean --quiet -fdx
+else
+    git worktree add --quiet --detach "$source" "$revision"
+fi
+trap 'echo; echo "interrupted"; exit 130' INT TERM
 
 build_and_test() {
     cmake --build "$build" -j 2 >"$log" 2>&1 || return 2
@@ -66,8 +70,7 @@ failed_tests() {
     sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" | sort -u | paste -sd, -
 }
 
-scripts/install-deps.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPELSHX_SANITIZE=ON >/dev/null
+cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPELSHX_SANITIZE=ON >/dev/null
 echo "=== unmutated sources: build and test"
 if ! build_and_test; then
     echo "FAILED: the unmutated sources do not pass their tests; see $log" >&2
@@ -83,7 +86,7 @@ for number in "${selected[@]}"; do
     from=${froms[$index]} to=${tos[$index]}
     label="#$number $file: '$from' -> '$to'"
 
-    content=$(cat "$file"; printf x)
+    content=$(cat "$source/$file"; printf x)
     content=${content%x}
     without=${content//"$from"/}
     occurrences=$(( (${#content} - ${#without}) / ${#from} ))
@@ -93,14 +96,12 @@ for number in "${selected[@]}"; do
         continue
     fi
 
-    cp "$file" "$saved"
-    mutated=$file
-    printf '%s' "${content/"$from"/"$to"}" > "$file"
+    printf '%s' "${content/"$from"/"$to"}" > "$source/$file"
     set +e
     build_and_test
     outcome=$?
     set -e
-    restore
+    git -C "$source" checkout --quiet -- "$file"
 
     case $outcome in
     0) echo "SURVIVED  $label${notes[$index]:+  (note: ${notes[$index]})}"
@@ -111,7 +112,7 @@ for number in "${selected[@]}"; do
     esac
 done
 
-# Leave the mutants build matching the restored sources.
+# Leave the mutants build matching the unmutated sources.
 cmake --build "$build" -j 2 >"$log" 2>&1 || true
 
 total=$((killed + survived))

@@ -187,7 +187,7 @@ winepath_of() {
 # run_host RECORD PROGRAM ARGUMENTS...: runs a host with the stand-in's journal
 # going to a file and the plug-in's logs (debug level 1) going to a directory
 # of their own inside the prefix, and keeps what it printed, the journal and
-# the logs, without time stamps, in $work/RECORD.
+# the logs, without times and time stamps, in $work/RECORD.
 run_host() {
     local record=$1 program=$2
     shift 2
@@ -198,6 +198,7 @@ run_host() {
     SHXSTRM_JOURNAL=$(winepath_of "$work/$record/journal") "$run" "./$program.exe" "$@" | tr -d '\r' \
         >"$work/$record/output" || fail "$program exited with $?"
     cat "$work/$record/output"
+    [ -f "$work/$record/journal" ] && sed -i 's/^ *[-+][0-9.]* ms  //; s/\r$//' "$work/$record/journal"
     for log in Runtime Error; do
         local file=$drive_c/$trace/PelShx_Player_$log.log
         if [ -f "$file" ]; then tr -d '\r' <"$file" | sed 's/^\[[0-9 :.-]*\]$/[time]/'; fi >"$work/$record/$log.log"

@@ -3,20 +3,30 @@
 // vendor library in live mode. Watches, while it runs, that each log keeps at
 // most its live file and one backup, counts rotations, and compares the
 // process's memory (and on Windows its handles) after a warm-up with the end.
+// The logs start filled with whole records to 1 MiB short of the rotation size,
+// as the logs of a host that has run a while, so that rotations come early even
+// where records are written slowly (Wine). At the end every record of the logs
+// and their backups is read back with the tests' reader.
 //
 // Usage: pelshx_soak SECONDS SEED TRACE_DIRECTORY
 // Prints one line of figures; exits 1 when a check failed, 2 for a bad call.
 
 #include "PelShx_PlaySDK.h"
+#include "config/player_settings.h"
 #include "process_figures.h"
 #include "shxstrm_standin.h"
+#include "support/log_records.h"
 #include "support/result_codes.h"
+#include "trace/trace_log.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 #include <string>
@@ -28,12 +38,18 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSlots = 26;
+constexpr int kRuntimeLog = 0;
+#ifdef _WIN32
+constexpr std::size_t kLineBreakBytes = 2;
+#else
+constexpr std::size_t kLineBreakBytes = 1;
+#endif
 constexpr int kWatchEvery = 256;       // calls between looks at the trace directory
 constexpr int kForgetCallsEvery = 1024;  // the stand-in's journal is emptied this often
 constexpr uint64_t kMemoryGrowthAllowed = 16u << 20;
 constexpr int64_t kHandleGrowthAllowed = 4;
 
-const char* const kLogNames[] = {"PelShx_Player_Runtime.log", "PelShx_Player_Error.log"};
+const char* const kLogNames[] = {player_settings::kRuntimeLogName, player_settings::kErrorLogName};
 
 bool IsReserved(int slot)
 {
@@ -131,6 +147,45 @@ public:
     long Rotations(int log) const { return rotations_[log]; }
     long Strangers() const { return strangers_; }
 
+    // Fills each log with copies of one whole record.
+    void Prefill() const
+    {
+        const std::string records[] = {
+            "\n[01-01 00:00:00.00]\nsoak:[prefill]\n:[]\n:[]\n",
+            "\n[01-01 00:00:00.00]\nErrCode:[0]\nContext:[Source File: [soak], LINE: [1]]\nErrString:[prefill]\n"};
+        for (int log = 0; log < 2; ++log) {
+            std::ofstream out(directory_ / kLogNames[log], std::ios::trunc);  // text mode: the system's line breaks
+            const auto lineBreaks = std::count(records[log].begin(), records[log].end(), '\n');
+            const std::size_t bytes = records[log].size() + (kLineBreakBytes - 1) * static_cast<std::size_t>(lineBreaks);
+            for (std::size_t i = (TraceLog::LOG_ROTATE_SIZE - (1 << 20)) / bytes; i > 0; --i) out << records[log];
+        }
+    }
+
+    // How many records the logs and their backups hold; -1, after saying
+    // where, when a file holds anything but whole records.
+    long WholeRecords() const
+    {
+        long records = 0;
+        for (int log = 0; log < 2; ++log) {
+            for (const char* suffix : {"", ".bak"}) {
+                const fs::path file = directory_ / (std::string(kLogNames[log]) + suffix);
+                std::ifstream in(file);  // text mode: the line breaks read as "\n"
+                const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+                std::vector<EntryRecord> entries;
+                std::vector<ErrorRecord> errors;
+                std::string fault;
+                const bool whole = log == kRuntimeLog ? ReadEntryRecords(text, entries, fault)
+                                                      : ReadErrorRecords(text, errors, fault);
+                if (!whole) {
+                    std::printf("FAILED: %s: %s\n", file.string().c_str(), fault.c_str());
+                    return -1;
+                }
+                records += static_cast<long>(entries.size() + errors.size());
+            }
+        }
+        return records;
+    }
+
 private:
     fs::path directory_;
     std::set<std::string> allowed_;
@@ -150,6 +205,7 @@ int main(int argc, char** argv)
     const auto duration = std::chrono::duration<double>(std::atof(argv[1]));
     const unsigned seed = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
     TraceWatch watch(argv[3]);
+    watch.Prefill();
     Mix mix(seed);
 
     IPlayer* player = CreateSinglePlayerDll();
@@ -181,11 +237,13 @@ int main(int argc, char** argv)
 
     const bool memoryFlat = atEnd.memoryBytes <= afterWarmUp.memoryBytes + kMemoryGrowthAllowed;
     const bool handlesFlat = atEnd.handles <= afterWarmUp.handles + kHandleGrowthAllowed;
+    const long records = watch.WholeRecords();
     std::printf("calls %ld (%.0f/s) rotations runtime %ld error %ld memory %" PRIu64 " -> %" PRIu64
-                " KiB handles %" PRId64 " -> %" PRId64 " unknown-results %ld stray-files %ld\n",
+                " KiB handles %" PRId64 " -> %" PRId64 " unknown-results %ld stray-files %ld whole-records %ld\n",
                 calls, calls / seconds, watch.Rotations(0), watch.Rotations(1), afterWarmUp.memoryBytes >> 10,
-                atEnd.memoryBytes >> 10, afterWarmUp.handles, atEnd.handles, unknownResults, watch.Strangers());
-    const bool passed = memoryFlat && handlesFlat && unknownResults == 0 && watch.Strangers() == 0;
+                atEnd.memoryBytes >> 10, afterWarmUp.handles, atEnd.handles, unknownResults, watch.Strangers(),
+                records);
+    const bool passed = memoryFlat && handlesFlat && unknownResults == 0 && watch.Strangers() == 0 && records >= 0;
     if (!memoryFlat) std::printf("FAILED: memory grew after the warm-up\n");
     if (!handlesFlat) std::printf("FAILED: handles grew after the warm-up\n");
     if (unknownResults != 0) std::printf("FAILED: unknown result codes\n");

@@ -44,7 +44,7 @@ private:
 
     uint32_t bufferBytes = 0;
     uint32_t drainBytesPerSecond = 0;
-    std::array<Channel, 32> channels;
+    std::array<Channel, PLAY_MAX_CHANNELS> channels;
 };
 
 // Reads "BUFFER_BYTES,DRAIN_BYTES_PER_SECOND", such as "65536,131072", both

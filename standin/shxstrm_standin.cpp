@@ -7,6 +7,7 @@
 #include "vendor/shx_strm.h"
 
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -90,10 +91,10 @@ template <typename... Args>
 int32_t Record(ShxFunction function, int32_t status, Args... args)
 {
     InjectFault(function);
-    ShxCall call{function, status, {AsArgument(args)...}, NowMicroseconds()};
+    ShxCall call{function, status, static_cast<int32_t>(sizeof...(Args)), {AsArgument(args)...}, NowMicroseconds()};
+    WriteJournalLine(call);
     try {
         state().journal.push_back(call);
-        AppendToJournalFile(call);
     } catch (...) {
         // No exception may cross into the caller; the call goes unrecorded.
     }
@@ -130,15 +131,6 @@ int32_t ShxStandin_GetCall(int32_t index, ShxCall* call)
     if (index < 0 || index >= ShxStandin_CallCount() || call == nullptr) return -1;
     *call = state().journal[static_cast<std::size_t>(index)];
     return 0;
-}
-
-const char* ShxStandin_FunctionName(int32_t function)
-{
-    static const char* const names[SHX_FUNCTION_COUNT] = {
-        "SHX_PlayStrm_Init",  "SHX_PlayStrm_Uninit",    "SHX_PlayStrm_OpenStream",
-        "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",    "SHX_PlayStrm_InputData",
-        "SHX_PlayStrm_Stop",  "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp"};
-    return function >= 0 && function < SHX_FUNCTION_COUNT ? names[function] : "?";
 }
 
 void ShxStandin_Simulate(uint32_t bufferBytes, uint32_t drainBytesPerSecond)

@@ -2,7 +2,7 @@
 
 // Control interface of the stand-in for the vendor library SHXStrm.dll.
 //
-// The stand-in implements the nine SHX_PlayStrm_* functions: each call is
+// The stand-in implements the vendor library's functions: each call is
 // written to a journal with its arguments and time, and answers the next status
 // scripted for its function, or 0 when none is left. Tests script answers, read
 // the journal and reset it through the functions below.
@@ -15,6 +15,11 @@
 // the last data). Live mode starts switched on when the environment variable
 // SHXSTRM_SIMULATE holds "BUFFER_BYTES,DRAIN_BYTES_PER_SECOND", for example
 // SHXSTRM_SIMULATE=16384,131072.
+//
+// When the environment variable SHXSTRM_JOURNAL names a file, every call is
+// also written there as a line, with its time since the first call.
+
+#include "vendor/shx_strm.h"  // ShxFunction
 
 #include <cstdint>
 
@@ -30,26 +35,14 @@
 
 extern "C" {
 
-enum ShxFunction : int32_t {
-    SHX_INIT,
-    SHX_UNINIT,
-    SHX_OPEN_STREAM,
-    SHX_SET_WND,
-    SHX_START,
-    SHX_INPUT_DATA,
-    SHX_STOP,
-    SHX_ENABLE_SOUND,
-    SHX_CAP_IMAGE_BMP,
-    SHX_FUNCTION_COUNT
-};
-
 enum { SHX_MAX_ARGUMENTS = 7 };
 
 struct ShxCall {
-    int32_t function;                   // ShxFunction
-    int32_t status;                     // what the call returned
-    int64_t args[SHX_MAX_ARGUMENTS];    // in order; pointers as their address; unused ones 0
-    int64_t microseconds;               // steady clock time of the call
+    int32_t function;                 // ShxFunction
+    int32_t status;                   // what the call returned
+    int32_t argumentCount;            // how many of args the function takes
+    int64_t args[SHX_MAX_ARGUMENTS];  // in order; pointers as their address; unused ones 0
+    int64_t microseconds;             // steady clock time of the call
 };
 
 // Forgets the journal and every scripted status, and puts live mode back as
@@ -62,7 +55,6 @@ SHXSTRM_STANDIN_API void ShxStandin_Script(int32_t function, int32_t status, int
 SHXSTRM_STANDIN_API int32_t ShxStandin_CallCount(void);
 // Copies journal entry `index` to call; 0 on success, -1 when there is none.
 SHXSTRM_STANDIN_API int32_t ShxStandin_GetCall(int32_t index, ShxCall* call);
-SHXSTRM_STANDIN_API const char* ShxStandin_FunctionName(int32_t function);
 // Switches live mode on with a buffer of bufferBytes per channel that drains
 // drainBytesPerSecond, or off with a bufferBytes of 0. Every channel starts empty.
 SHXSTRM_STANDIN_API void ShxStandin_Simulate(uint32_t bufferBytes, uint32_t drainBytesPerSecond);

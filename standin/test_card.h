@@ -4,12 +4,15 @@
 // with colour bars, the channel's figures written on it, and a band drawn from
 // the last data the channel took.
 
+#include "PelShx_PlaySDK.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-constexpr int32_t TEST_CARD_WIDTH = 352;
-constexpr int32_t TEST_CARD_HEIGHT = 288;
+// The size the plug-in opens every stream at.
+constexpr int32_t TEST_CARD_WIDTH = PLAY_PICTURE_WIDTH;
+constexpr int32_t TEST_CARD_HEIGHT = PLAY_PICTURE_HEIGHT;
 
 struct TestCardFacts {
     int32_t channel = 0;

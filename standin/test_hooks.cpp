@@ -1,6 +1,7 @@
 #include "test_hooks.h"
 
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,7 @@ Fault FaultFromEnvironment()
     const std::string function = first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
     const long call = second == std::string::npos ? 0 : std::strtol(text.c_str() + second + 1, nullptr, 10);
     for (int32_t candidate = 0; candidate < SHX_FUNCTION_COUNT; ++candidate)
-        if (function == ShxStandin_FunctionName(candidate)) fault.function = candidate;
+        if (function == kShxFunctionNames[candidate]) fault.function = candidate;
     fault.action = action == "crash" ? Fault::Action::Crash : action == "hang" ? Fault::Action::Hang : Fault::Action::None;
     fault.call = call;
     if (fault.action == Fault::Action::None || fault.function < 0 || call < 1) {
@@ -51,26 +52,38 @@ const T* Pointer(int64_t argument)
     return reinterpret_cast<const T*>(static_cast<uintptr_t>(argument));  // NOLINT(performance-no-int-to-ptr)
 }
 
-// The call's arguments, pointers shown by what they point at.
-std::string Arguments(const ShxCall& call)
+// One argument as the journal file shows it.
+void WriteArgument(std::FILE* file, const ShxCall& call, int index)
 {
-    static const int counts[SHX_FUNCTION_COUNT] = {0, 0, 5, 3, 1, 7, 1, 2, 2};
-    std::string text;
-    char piece[300];
-    for (int i = 0; i < counts[call.function]; ++i) {
-        const int64_t value = call.args[i];
-        if (call.function == SHX_SET_WND && i == 1)
-            std::snprintf(piece, sizeof piece, "0x%08x", static_cast<unsigned>(value));
-        else if (call.function == SHX_INPUT_DATA && i == 1)
-            std::snprintf(piece, sizeof piece, value == 0 ? "null" : "data:%08x",
-                          value == 0 ? 0u : Checksum(Pointer<uint8_t>(value), static_cast<std::size_t>(call.args[2])));
-        else if (call.function == SHX_CAP_IMAGE_BMP && i == 1 && value >= 0x10000)
-            std::snprintf(piece, sizeof piece, "path:%.260s", Pointer<char>(value));
-        else
-            std::snprintf(piece, sizeof piece, "%lld", static_cast<long long>(value));
-        text += (i == 0 ? "" : ", ") + std::string(piece);
-    }
-    return text;
+    const int64_t value = call.args[index];
+    if (call.function == SHX_SET_WND && index == 1)
+        std::fprintf(file, "0x%08x", static_cast<unsigned>(value));
+    else if (call.function == SHX_INPUT_DATA && index == 1 && value == 0)
+        std::fprintf(file, "null");
+    else if (call.function == SHX_INPUT_DATA && index == 1)
+        std::fprintf(file, "data:%08x", Checksum(Pointer<uint8_t>(value), static_cast<std::size_t>(call.args[2])));
+    else if (call.function == SHX_CAP_IMAGE_BMP && index == 1 && value >= 0x10000)
+        std::fprintf(file, "path:%.260s", Pointer<char>(value));
+    else
+        std::fprintf(file, "%" PRId64, value);
+}
+
+// The file that SHXSTRM_JOURNAL names, opened on first use; null when none is named.
+std::FILE* JournalFile()
+{
+    static std::FILE* const file = [] {
+        const char* name = std::getenv("SHXSTRM_JOURNAL");
+        return name != nullptr && *name != '\0' ? std::fopen(name, "a") : nullptr;
+    }();
+    return file;
+}
+
+// Milliseconds since the first call written to the journal file.
+double JournalMilliseconds(int64_t microseconds)
+{
+    static int64_t start = -1;
+    if (start < 0) start = microseconds;
+    return static_cast<double>(microseconds - start) / 1e3;
 }
 
 }  // namespace
@@ -89,13 +102,15 @@ void InjectFault(ShxFunction function)
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
-void AppendToJournalFile(const ShxCall& call)
+void WriteJournalLine(const ShxCall& call)
 {
-    static const char* const file = std::getenv("SHXSTRM_JOURNAL");
-    if (file == nullptr || *file == '\0') return;
-    if (std::FILE* journal = std::fopen(file, "ab")) {
-        std::fprintf(journal, "%s(%s) = %d\n", ShxStandin_FunctionName(call.function), Arguments(call).c_str(),
-                     static_cast<int>(call.status));
-        std::fclose(journal);
+    std::FILE* file = JournalFile();
+    if (file == nullptr) return;
+    std::fprintf(file, "%+10.1f ms  %s(", JournalMilliseconds(call.microseconds), kShxFunctionNames[call.function]);
+    for (int i = 0; i < call.argumentCount; ++i) {
+        if (i > 0) std::fputs(", ", file);
+        WriteArgument(file, call, i);
     }
+    std::fprintf(file, ") -> %" PRId32 "\n", call.status);
+    std::fflush(file);
 }

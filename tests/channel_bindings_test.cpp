@@ -27,11 +27,11 @@ TEST(ChannelBindingsTest, PortsTakeChannelsInBindingOrderAndKeepThem)
 TEST(ChannelBindingsTest, WithEveryChannelTakenEvenABoundPortIsRefused)
 {
     ChannelBindings bindings;
-    for (int32_t port = 0; port < MAX_CHANNELS; ++port) ASSERT_TRUE(bindings.SetPlayPort(port * 2 + 1));
+    for (int32_t port = 0; port < PLAY_MAX_CHANNELS; ++port) ASSERT_TRUE(bindings.SetPlayPort(port * 2 + 1));
 
     EXPECT_FALSE(bindings.SetPlayPort(0));
     EXPECT_EQ(ChannelBindings::kUnbound, bindings.ChannelOf(0));
     EXPECT_FALSE(bindings.SetPlayPort(1));
     EXPECT_EQ(0, bindings.ChannelOf(1));
-    EXPECT_EQ(MAX_CHANNELS - 1, bindings.ChannelOf(MAX_CHANNELS * 2 - 1));
+    EXPECT_EQ(PLAY_MAX_CHANNELS - 1, bindings.ChannelOf(PLAY_MAX_CHANNELS * 2 - 1));
 }

@@ -1,7 +1,8 @@
 // ReadConfigValue: sections, key lines, comments, the 99-character read pieces
-// and the file's life cycle.
+// and the file's life cycle; and how a debug level is read.
 
 #include "config/config_reader.h"
+#include "config/player_settings.h"
 
 #include "support/file_helpers.h"
 
@@ -381,6 +382,15 @@ TEST_F(ConfigReaderTest, FileIsClosedOnEveryOutcome)
         std::error_code error;
         EXPECT_TRUE(std::filesystem::remove(path, error)) << "removing the file after the lookup: " << error.message();
     }
+}
+
+// As atoi reads it, in decimal whatever its leading zeros, saturating beyond 32 bits.
+TEST(DebugLevel, IsReadAsADecimalNumberLikeAtoi)
+{
+    const std::pair<const char*, int32_t> levels[] = {
+        {"2", 2},   {" +2", 2},  {"-1", -1}, {"2x", 2}, {"abc", 0}, {"", 0}, {"010", 10}, {"08", 8}, {"0x1", 0},
+        {"4294967296", INT32_MAX}, {"-4294967295", INT32_MIN}};
+    for (const auto& [text, level] : levels) EXPECT_EQ(level, ParseDebugLevel(text)) << "\"" << text << "\"";
 }
 
 }  // namespace

@@ -89,14 +89,68 @@ TEST_F(PortChecksTest, RangeOnlyOperationsServeEveryPortWithoutChannel)
     EXPECT_TRUE(Entries().empty());
 }
 
-TEST_F(PortChecksTest, InputWritesItsEntryRecordFromDebugLevelTwo)
+TEST_F(PortChecksTest, InputWritesItsEntryRecordFromDebugLevelTwoAndGetHeadLenFromOne)
 {
+    int32_t headLen = 0;
+    InitWithDebugLevel(0);
+    player->Play_GetHeadLen(&headLen);
+    EXPECT_TRUE(Entries().empty());
     InitWithDebugLevel(1);
     Input(-1);
-    EXPECT_TRUE(Entries().empty());
+    player->Play_GetHeadLen(&headLen);
+    EXPECT_EQ((std::vector<EntryRecord>{{texts::kGetHeadLen, "Play_GetHeadLen"}}), Entries());
     InitWithDebugLevel(2);
     Input(-1);
     EXPECT_EQ((std::vector<EntryRecord>{{texts::kInputData, "Play_InputData"}}), Entries());
+}
+
+// An error record names the line of the statement that reported the failure,
+// not that of a helper it went through.
+TEST_F(PortChecksTest, ErrorRecordsNameTheLineOfTheReportingStatement)
+{
+    InitWithDebugLevel(2);
+    StartPort(2);
+    ASSERT_EQ(PLAY_OK, Bind(3));
+    ForgetJournalAndLogs();
+    int32_t out = 0;
+    const auto line = [](const char* file, const char* anchor, const char* statement) {
+        return SourceLine(file, anchor, statement);
+    };
+    const std::vector<std::pair<std::function<int32_t()>, ErrorRecord>> failures = {
+        {[&] { return Input(200); },
+         At(Error(0, texts::kBadArgument), line("playback/input.cpp", "ShxPlayer::InputData", "BeginOnChannel"))},
+        {[&] { return Input(9); },
+         At(Error(0, texts::kIllegalInput, "Play_InputData()"),
+            line("playback/input.cpp", "ShxPlayer::InputData", "BeginOnChannel"))},
+        {[&] { return player->Play_InputData(2, kData, 0, 0); },
+         At(Error(0, texts::kBadArgument), line("playback/input.cpp", "ShxPlayer::InputData", "size == 0"))},
+        {[&] { return Input(3); },
+         At(Error(0, texts::kInputToUnopened), line("playback/input.cpp", "ShxPlayer::InputData", "kInputToUnopened"))},
+        {[&] {
+             ShxStandin_Script(SHX_INPUT_DATA, -2, 1);
+             return Input(2);
+         },
+         At(Error(-2, texts::kBufferOverflow, "SHX_PlayStrm_InputData()"),
+            line("playback/input.cpp", "ShxPlayer::HandOver", "ReportVendorFailure"))},
+        {[&] { return player->Play_GetThrowNum(2, nullptr); },
+         At(Error(0, texts::kBadArgument), line("playback/settings.cpp", "ShxPlayer::GetThrowNum", "ReportPortValues"))},
+        {[&] { return player->Play_GetVolume(-1, &out); },
+         At(Error(0, texts::kBadArgument), line("playback/sound.cpp", "ShxPlayer::GetVolume", "BeginOnPort"))},
+        {[&] { return player->Play_RefreshPlay(9); },
+         At(Error(0, texts::kIllegalInput, "Play_RefreshPlay()"),
+            line("playback/picture.cpp", "ShxPlayer::RefreshPlay", "BeginOnChannel"))},
+        {[&] {
+             ShxStandin_Script(SHX_CAP_IMAGE_BMP, -1, 1);
+             return player->Play_GetPicture(2, 0);
+         },
+         At(Error(-1, texts::kIllegalInput, "SHX_PlayStrm_CapImageBmp()"),
+            line("playback/picture.cpp", "ShxPlayer::GetPicture", "ReportVendorFailure"))},
+    };
+    for (const auto& [call, expected] : failures) {
+        call();
+        EXPECT_EQ(std::vector<ErrorRecord>{expected}, Errors());
+        ForgetJournalAndLogs();
+    }
 }
 
 TEST_F(PortChecksTest, GetHeadLenAnswersZeroBeforeInit)

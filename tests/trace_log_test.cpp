@@ -209,7 +209,7 @@ TEST_F(TraceLogTest, TextsAreWrittenUnchanged)
 {
     // Conversion characters and non-ASCII bytes pass through as they are.
     log.WriteRuntime("100%", "%d%s%n", "%%", "[x]", texts::kBadArgument, "\xff\x80");
-    log.WriteError("%s.cpp", 1, 2, "%n%s%d");
+    log.WriteError("%s.cpp", 1, 2, {"%n%s%d"});
     EXPECT_TRUE(HoldsRecords(ReadBytes(runtimeFile), {std::string("\n100%:[%d%s%n]\n%%:[[x]]\n") +
                                                       texts::kBadArgument + ":[\xff\x80]\n"}));
     EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile),
@@ -237,7 +237,7 @@ TEST_F(TraceLogTest, ExistingContentIsKept)
 
 TEST_F(TraceLogTest, ErrorRecordNamesSourceLineCodeAndText)
 {
-    log.WriteError(".\\Src\\MyPelShxPlaySDK", 149, 0, texts::kBadArgument);
+    log.WriteError(".\\Src\\MyPelShxPlaySDK", 149, 0, {texts::kBadArgument});
     EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile),
                              {ErrorBody("0", "Source File: [MyPelShxPlaySDK], LINE: [149]", texts::kBadArgument)}));
     EXPECT_FALSE(fs::exists(runtimeFile)) << "an error record touches only the error log";
@@ -248,32 +248,29 @@ TEST_F(TraceLogTest, SourceFileIsReducedToItsBaseName)
     for (const char* source : {".\\Src\\a", "./Src/a", ".\\Src/a", "a"}) {
         SCOPED_TRACE(std::string("source file \"") + source + "\"");
         fs::remove(errorFile);
-        log.WriteError(source, 12, 5, "t");
+        log.WriteError(source, 12, 5, {"t"});
         EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile), {ErrorBody("5", "Source File: [a], LINE: [12]", "t")}));
     }
 }
 
 TEST_F(TraceLogTest, CodeAndLineAreSignedDecimals)
 {
-    log.WriteError("a", -1, -2001, "t");
-    log.WriteError("a", INT32_MAX, INT32_MIN, "t");
+    log.WriteError("a", -1, -2001, {"t"});
+    log.WriteError("a", INT32_MAX, INT32_MIN, {"t"});
     EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile),
                              {ErrorBody("-2001", "Source File: [a], LINE: [-1]", "t"),
                               ErrorBody("-2147483648", "Source File: [a], LINE: [2147483647]", "t")}));
 }
 
-TEST_F(TraceLogTest, DetailFollowsTheTextOnALineOfItsOwn)
+TEST_F(TraceLogTest, TextIsItsPiecesEachUpToItsFirstNul)
 {
-    log.WriteErrorDetail(".\\Src\\MyPelShxPlaySDK", 336, -2, texts::kBufferOverflow, "SHX_PlayStrm_OpenStream()");
+    using namespace std::string_view_literals;
+    log.WriteError("a", 3, 4, {texts::kBufferOverflow, "\n", "", "SHX_PlayStrm_OpenStream()"});
+    log.WriteError("a", 3, 4, {"cut\0off"sv, "\n", "next\0"sv});
     EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile),
-                             {ErrorBody("-2", "Source File: [MyPelShxPlaySDK], LINE: [336]",
-                                        std::string(texts::kBufferOverflow) + "\nSHX_PlayStrm_OpenStream()")}));
-}
-
-TEST_F(TraceLogTest, EmptyDetailLeavesALineBreakBeforeTheBracket)
-{
-    log.WriteErrorDetail("a", 3, 4, "text", "");
-    EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile), {ErrorBody("4", "Source File: [a], LINE: [3]", "text\n")}));
+                             {ErrorBody("4", "Source File: [a], LINE: [3]",
+                                        std::string(texts::kBufferOverflow) + "\nSHX_PlayStrm_OpenStream()"),
+                              ErrorBody("4", "Source File: [a], LINE: [3]", "cut\nnext")}));
 }
 
 TEST_F(TraceLogTest, ContextIsCutTo255Characters)
@@ -288,7 +285,7 @@ TEST_F(TraceLogTest, ContextIsCutTo255Characters)
         const std::string name(c.nameLength, 'n');
         const std::string fullContext = "Source File: [" + name + "], LINE: [7]";
         fs::remove(errorFile);
-        log.WriteError(".\\Src\\" + name, 7, 1, "t");
+        log.WriteError(".\\Src\\" + name, 7, 1, {"t"});
         EXPECT_TRUE(HoldsRecords(ReadBytes(errorFile), {ErrorBody("1", fullContext.substr(0, c.contextLength), "t")}));
     }
 }
@@ -352,7 +349,7 @@ TEST_F(TraceLogTest, EmptyNamesMeanBareFileNamesInTheCurrentDirectory)
     EXPECT_EQ("tavo_error.log", log.ErrorLogPath());
 
     WriteAbc(log);
-    log.WriteError("a", 1, 2, "t");
+    log.WriteError("a", 1, 2, {"t"});
     EXPECT_TRUE(HoldsRecords(ReadBytes("tavo_runtime.log"), {kAbcBody}));
     EXPECT_TRUE(HoldsRecords(ReadBytes("tavo_error.log"),
                              {ErrorBody("2", "Source File: [a], LINE: [1]", "t")}));
@@ -364,14 +361,14 @@ TEST_F(TraceLogTest, RecordsToAMissingDirectoryAreDropped)
     log.SetRuntimeLogPath(dir.File("missing/runtime.log"));
     log.SetErrorLogPath(dir.File("missing/error.log"));
     WriteAbc(log);
-    log.WriteError("a", 1, 2, "t");
-    log.WriteErrorDetail("a", 1, 2, "t", "d");
+    log.WriteError("a", 1, 2, {"t"});
+    log.WriteError("a", 1, 2, {"t", "\n", "d"});
     EXPECT_FALSE(fs::exists(missing)) << "the logger never makes a directory";
 
     // Once the directory is there the next record arrives; the dropped ones stay lost.
     fs::create_directory(missing);
     WriteAbc(log);
-    log.WriteError("a", 1, 2, "t");
+    log.WriteError("a", 1, 2, {"t"});
     EXPECT_TRUE(HoldsRecords(ReadBytes(missing / "runtime.log"), {kAbcBody}));
     EXPECT_TRUE(HoldsRecords(ReadBytes(missing / "error.log"), {ErrorBody("2", "Source File: [a], LINE: [1]", "t")}));
 }
@@ -425,15 +422,15 @@ TEST_F(TraceLogTest, ErrorLogIsMovedAsideAlike)
     const std::string scratch = dir.File("measure-error.log");
     TraceLog measure;
     measure.SetErrorLogPath(scratch);
-    measure.WriteError("a", 1, 2, "t");
+    measure.WriteError("a", 1, 2, {"t"});
     const std::uintmax_t record = fs::file_size(scratch);
 
     PreFill(errorFile, kRotateSize - record);
-    log.WriteError("a", 1, 2, "t");
+    log.WriteError("a", 1, 2, {"t"});
     EXPECT_EQ(kRotateSize, fs::file_size(errorFile)) << "exactly the limit stays";
     EXPECT_FALSE(fs::exists(errorFile + ".bak"));
 
-    log.WriteError("a", 1, 2, "t");
+    log.WriteError("a", 1, 2, {"t"});
     EXPECT_FALSE(fs::exists(errorFile)) << "past the limit it is moved";
     ASSERT_TRUE(fs::exists(errorFile + ".bak"));
     EXPECT_EQ(kRotateSize + record, fs::file_size(errorFile + ".bak"));

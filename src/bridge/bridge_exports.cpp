@@ -23,8 +23,8 @@ extern "C" IPlayer* PELSHX_CDECL CreateSinglePlayerDll(void)
         std::string problem;
         if (!player->Start(problem)) {
             // Before Play_Init the plug-in's records go to its default error log.
-            bridge::PluginLogs(false).WriteErrorDetail(bridge::kBridgeSource, __LINE__, 0, texts::kHelperNotStarted,
-                                                       problem);
+            bridge::PluginLogs(false).WriteError(bridge::kBridgeSource, __LINE__, 0,
+                                                 {texts::kHelperNotStarted, "\n", problem});
             delete player;
             return nullptr;
         }

@@ -26,7 +26,7 @@ bool BridgePlayer::Start(std::string& problem)
     return link.Prepare(problem) && link.Start(HelperProgramFile(), problem);
 }
 
-void BridgePlayer::ReportError(int line, int32_t code, const std::string& text)
+void BridgePlayer::ReportError(int line, int32_t code, TraceLog::Pieces text)
 {
     PluginLogs(state.Initialised()).WriteError(kBridgeSource, line, code, text);
 }
@@ -95,8 +95,8 @@ int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
     if (ends.NoteEnd(when)) {
         stopped = true;
         ReportError(__LINE__, static_cast<int32_t>(link.LastExitCode()),
-                    std::string(texts::kHelperStopped) + "\n" + RequestName(endedIn) +
-                        ": every call answers 26 until the player is released and made anew");
+                    {texts::kHelperStopped, "\n", RequestName(endedIn),
+                     ": every call answers 26 until the player is released and made anew"});
     }
     return PLAY_ERR_UNKNOWN;
 }
@@ -106,7 +106,7 @@ bool BridgePlayer::Restart()
     const uint64_t started = GetTickCount64();
     std::string problem;
     if (!link.Start(HelperProgramFile(), problem)) {
-        ReportError(__LINE__, 0, std::string(texts::kHelperNotStarted) + "\n" + problem);
+        ReportError(__LINE__, 0, {texts::kHelperNotStarted, "\n", problem});
         HelperLost(kEndedAtStart, started);
         return false;
     }

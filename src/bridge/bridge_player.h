@@ -9,6 +9,7 @@
 #include "PelShx_PlaySDK.h"
 #include "bridge/established_state.h"
 #include "bridge/helper_link.h"
+#include "trace/trace_log.h"
 
 #include <string>
 
@@ -77,7 +78,7 @@ private:
     int32_t HelperLost(int32_t endedIn, uint64_t when);
     bool Restart();
     bool Replay(const EstablishedState& previous, uint64_t started);
-    void ReportError(int line, int32_t code, const std::string& text);
+    void ReportError(int line, int32_t code, TraceLog::Pieces text);
 
     HelperLink link;
     EstablishedState state;

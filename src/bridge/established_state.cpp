@@ -13,7 +13,7 @@ constexpr int32_t kStepState = 9;
 
 bool IsPort(int32_t port)
 {
-    return port >= 0 && port < MAX_PORTS;
+    return port >= 0 && port < PLAY_MAX_PORTS;
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ void EstablishedState::Note(int32_t slot, const int32_t* args, int32_t result, c
     case kSetOpenMode:
         for (int i = 0; i < boundCount; ++i)
             if (boundPorts[i] == portNumber) return;
-        if (boundCount == MAX_CHANNELS) return;
+        if (boundCount == PLAY_MAX_CHANNELS) return;
         boundPorts[boundCount] = portNumber;
         openModes[boundCount] = args[1];
         ++boundCount;
@@ -106,10 +106,10 @@ std::vector<ReplayStep> EstablishedState::Replay() const
     steps.push_back({kWriteRestartRecord, {initialised ? 1 : 0}, nullptr});
     // In the order they were bound, so that each port gets its old channel.
     for (int i = 0; i < boundCount; ++i) steps.push_back({kSetOpenMode, {boundPorts[i], openModes[i]}, nullptr});
-    for (int32_t number = 0; number < MAX_PORTS; ++number)
+    for (int32_t number = 0; number < PLAY_MAX_PORTS; ++number)
         if (ports[number].overlay)
             steps.push_back({kSetOverlayMode, {number, static_cast<int32_t>(colorKey)}, nullptr});
-    for (int32_t number = 0; number < MAX_PORTS; ++number) {
+    for (int32_t number = 0; number < PLAY_MAX_PORTS; ++number) {
         const Port& port = ports[number];
         if (!port.open) continue;
         const int32_t size = static_cast<int32_t>(port.openBuffer.size());
@@ -119,9 +119,9 @@ std::vector<ReplayStep> EstablishedState::Replay() const
         if (port.playState == kStepState && port.stepAllowed) steps.push_back({kPlayState, {number, kStepState}, nullptr});
     }
     // Oldest first, so that the level the player keeps is the last one set.
-    std::array<int32_t, MAX_PORTS> withVolume{};
+    std::array<int32_t, PLAY_MAX_PORTS> withVolume{};
     int count = 0;
-    for (int32_t number = 0; number < MAX_PORTS; ++number)
+    for (int32_t number = 0; number < PLAY_MAX_PORTS; ++number)
         if (ports[number].hasVolume) withVolume[count++] = number;
     std::sort(withVolume.begin(), withVolume.begin() + count,
               [this](int32_t a, int32_t b) { return ports[a].volumeOrder < ports[b].volumeOrder; });

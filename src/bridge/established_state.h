@@ -56,12 +56,12 @@ private:
     int32_t initValue = 0;
     bool uninitialisedLast = false;
     // Bound ports in the order they were bound, with their open modes.
-    std::array<int32_t, MAX_CHANNELS> boundPorts{};
-    std::array<int32_t, MAX_CHANNELS> openModes{};
+    std::array<int32_t, PLAY_MAX_CHANNELS> boundPorts{};
+    std::array<int32_t, PLAY_MAX_CHANNELS> openModes{};
     int boundCount = 0;
     uint32_t colorKey = 0;
     uint64_t volumeCount = 0;
-    std::array<Port, MAX_PORTS> ports;
+    std::array<Port, PLAY_MAX_PORTS> ports;
 };
 
 // Helpers that end too often are not started again: three ends within a

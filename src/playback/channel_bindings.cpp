@@ -10,7 +10,7 @@ ChannelBindings::ChannelBindings()
 int32_t ChannelBindings::LowestFreeChannel() const
 {
     int32_t candidate = 0;
-    while (candidate < MAX_CHANNELS &&
+    while (candidate < PLAY_MAX_CHANNELS &&
            std::find(usedChannels.begin(), usedChannels.end(), candidate) != usedChannels.end())
         ++candidate;
     return candidate;
@@ -19,7 +19,7 @@ int32_t ChannelBindings::LowestFreeChannel() const
 bool ChannelBindings::SetPlayPort(int32_t port)
 {
     const int32_t candidate = LowestFreeChannel();
-    if (candidate == MAX_CHANNELS) return false;
+    if (candidate == PLAY_MAX_CHANNELS) return false;
     if (portChannels[port] != kUnbound) return true;
 
     // The list node may fail to allocate; the table entry is written once it

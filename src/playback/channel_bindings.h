@@ -3,11 +3,10 @@
 // Which vendor channel each port is bound to. A port is bound to the lowest
 // free channel and keeps it for the player's life.
 
+#include "PelShx_PlaySDK.h"
+
 #include <cstdint>
 #include <list>
-
-constexpr int32_t MAX_PORTS = 128;
-constexpr int32_t MAX_CHANNELS = 32;
 
 class ChannelBindings {
 public:
@@ -15,7 +14,7 @@ public:
 
     ChannelBindings();
 
-    // The port's channel, or kUnbound. The port must be one of the MAX_PORTS.
+    // The port's channel, or kUnbound. The port must be one of the PLAY_MAX_PORTS.
     int32_t ChannelOf(int32_t port) const { return portChannels[port]; }
 
     // Binds the port to the lowest free channel. True when the port is bound
@@ -27,5 +26,5 @@ private:
     int32_t LowestFreeChannel() const;
 
     std::list<int32_t> usedChannels;  // in binding order
-    int32_t portChannels[MAX_PORTS];  // kept in step with usedChannels, for the per-call lookup
+    int32_t portChannels[PLAY_MAX_PORTS];  // kept in step with usedChannels, for the per-call lookup
 };

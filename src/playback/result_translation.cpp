@@ -21,10 +21,9 @@ Translation TranslationOf(int32_t vendorCode)
 
 }  // namespace
 
-int32_t ShxPlayer::TranslateShxResult(const std::string& sourceFile, int32_t line, int32_t vendorCode,
-                                      const std::string& context)
+int32_t ShxPlayer::TranslateShxResult(int32_t line, int32_t vendorCode, std::string_view failedFunction) noexcept
 {
     const Translation translation = TranslationOf(vendorCode);
-    trace.WriteErrorDetail(sourceFile, line, vendorCode, translation.text, context);
+    trace.WriteError(kReportingSource, line, vendorCode, {translation.text, "\n", failedFunction, "()"});
     return translation.result;
 }

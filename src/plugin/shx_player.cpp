@@ -3,17 +3,11 @@
 #include "config/paths.h"
 #include "config/player_settings.h"
 #include "trace/log_texts.h"
-#include "vendor/shx_strm.h"
 
 const char kReportingSource[] = ".\\Src\\MyPelShxPlaySDK";
 
-void PortRecord::ResetVideoParams()
+int32_t ShxPlayer::Init()
 {
-    for (int i = 1; i <= 4; ++i) videoParams[i] = VIDEO_PARAM_DEFAULT;
-}
-
-int32_t PELSHX_STDCALL ShxPlayer::Play_Init(int32_t /*value*/)
-try {
     std::string root;
     if (GetSystemDriveRoot(root) != 0) return -1;
     const PlayerSettings settings = ReadPlayerSettings(ConfigFilePath(root));
@@ -24,13 +18,12 @@ try {
     if (!trace.SetErrorLogPath(settings.traceDirectory + player_settings::kErrorLogName)) return PLAY_ERR_UNKNOWN;
     debugLevel = settings.debugLevel;
 
-    if (const int32_t status = SHX_PlayStrm_Init()) ReportError(__LINE__, "SHX_PlayStrm_Init() error", status);
+    if (const int32_t status = SHX_PlayStrm_Init())
+        ReportError(__LINE__, {kShxFunctionNames[SHX_INIT], "() error"}, status);
     return 0;
-} catch (...) {
-    return PLAY_ERR_UNKNOWN;
 }
 
-int32_t PELSHX_STDCALL ShxPlayer::Play_Uninit()
+int32_t ShxPlayer::Uninit()
 {
     SHX_PlayStrm_Uninit();
     return 0;
@@ -38,32 +31,21 @@ int32_t PELSHX_STDCALL ShxPlayer::Play_Uninit()
 
 void ShxPlayer::WriteEntryRecordNow(const Operation& operation) noexcept
 {
-    try {
-        trace.WriteRuntime(operation.description, operation.name, "", "", "", "");
-    } catch (...) {
-    }
+    trace.WriteRuntime(operation.description, operation.name, "", "", "", "");
 }
 
-void ShxPlayer::ReportError(int32_t line, const char* text, int32_t code) noexcept
+void ShxPlayer::ReportError(int32_t line, TraceLog::Pieces text, int32_t code) noexcept
 {
-    try {
-        trace.WriteError(kReportingSource, line, code, text);
-    } catch (...) {
-    }
+    trace.WriteError(kReportingSource, line, code, text);
 }
 
 int32_t ShxPlayer::Refuse(int32_t line, const char* text, int32_t result) noexcept
 {
-    ReportError(line, text);
+    ReportError(line, {text});
     return result;
 }
 
 int32_t ShxPlayer::RejectArgument(int32_t line) noexcept
 {
     return Refuse(line, texts::kBadArgument, PLAY_ERR_PARAM);
-}
-
-int32_t ShxPlayer::ReportUnbound(const Operation& operation, int32_t line)
-{
-    return TranslateShxResult(kReportingSource, line, 0, std::string(operation.name) + "()");
 }

@@ -1,38 +1,22 @@
 #pragma once
 
 // The plug-in's one player object: the IPlayer interface over the vendor
-// library, its 128 ports, their bindings to the 32 vendor channels, and its logs.
+// library, its ports, their bindings to the vendor channels, and its logs.
+// The 26 slots (slots.cpp) enter the operations below through one guard.
 
 #include "PelShx_PlaySDK.h"
 #include "playback/channel_bindings.h"
+#include "playback/port_stream.h"
 #include "trace/trace_log.h"
+#include "vendor/shx_strm.h"
 
-#include <string>
+#include <string_view>
 
-constexpr int32_t VIDEO_PARAM_DEFAULT = 50;
-constexpr int32_t OPEN_WIDTH = 352;
-constexpr int32_t OPEN_HEIGHT = 288;
-constexpr int32_t STEP_STATE = 9;
-constexpr int32_t WINDOW_REBIND_PERIOD = 5;
 constexpr int32_t INPUT_RETRY_LIMIT = 10;
 constexpr unsigned INPUT_RETRY_DELAY_MS = 100;
 
 // Every error record names this source; the line is that of the reporting statement.
 extern const char kReportingSource[];
-
-struct PortRecord {
-    int32_t picQuality = 0;
-    int32_t overlayMode = 0;
-    int32_t playState = 0;  // 0 not started, 1 opened, 2..8 host states, STEP_STATE
-    void* window = nullptr;
-    int32_t stepAllowed = 0;
-    int32_t throwNum = 0;  // inputs dropped since the last open
-    int32_t videoParams[6] = {0, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, VIDEO_PARAM_DEFAULT, 0};
-    int32_t displayRegion[4] = {};
-    int32_t inputCounter = 0;  // input calls since the last open, modulo WINDOW_REBIND_PERIOD
-
-    void ResetVideoParams();
-};
 
 class ShxPlayer final : public IPlayer {
 public:
@@ -70,11 +54,6 @@ public:
     int32_t PELSHX_STDCALL Play_Reserved24(int32_t) override;
     int32_t PELSHX_STDCALL Play_Reserved25(int32_t, int32_t) override;
 
-    // Writes one error record for a failed step and returns its result code.
-    // vendorCode 0 stands for a failed check of the plug-in's own.
-    int32_t TranslateShxResult(const std::string& sourceFile, int32_t line, int32_t vendorCode,
-                               const std::string& context);
-
 private:
     // What a port operation writes in its entry record and uses as context.
     struct Operation {
@@ -83,7 +62,29 @@ private:
         int32_t entryLevel;       // debugLevel from which the entry record is written
     };
 
-    static bool IsValidPort(int32_t port) { return port >= 0 && port < MAX_PORTS; }
+    // The operations behind the slots, in their order.
+    int32_t Init();
+    int32_t Uninit();
+    int32_t SetOverlayMode(int32_t port, uint32_t colorKey);
+    int32_t GetPreviewMode(int32_t port, int32_t* overlay, uint32_t* colorKey);
+    int32_t SetOpenMode(int32_t port);
+    int32_t OpenStream(void* window, int32_t port, const void* openBuffer, uint32_t openBufferSize);
+    int32_t InputData(int32_t port, const uint8_t* buffer, uint32_t size, int32_t dataType);
+    int32_t CloseStream(int32_t port);
+    int32_t PlayState(int32_t port, int32_t type);
+    int32_t GetPlayState(int32_t port, int32_t* state);
+    int32_t SetVolume(int32_t port, int32_t level);
+    int32_t GetVolume(int32_t port, int32_t* level);
+    int32_t GetPicture(int32_t port, uintptr_t picture);
+    int32_t RefreshPlay(int32_t port);
+    int32_t GetHeadLen(int32_t* headLen);
+    int32_t GetPictureSize(int32_t port, int32_t* width, int32_t* height);
+    int32_t GetPicQuality(int32_t port, int32_t* quality);
+    int32_t GetThrowNum(int32_t port, int32_t* count);
+    int32_t SetVideoPara(int32_t port, int32_t* para);
+    int32_t SetDispRegion(int32_t port, int32_t* region);
+
+    static bool IsValidPort(int32_t port) { return port >= 0 && port < PLAY_MAX_PORTS; }
 
     // The port operations' common steps are inline: at debug level 0 they are
     // all the plug-in adds to a call of the vendor library.
@@ -93,10 +94,19 @@ private:
     }
     void WriteEntryRecordNow(const Operation& operation) noexcept;
     // An error record of the plug-in's own (code 0 unless given).
-    void ReportError(int32_t line, const char* text, int32_t code = 0) noexcept;
+    void ReportError(int32_t line, TraceLog::Pieces text, int32_t code = 0) noexcept;
     // Reports a refused call with code 0 and returns its result.
     int32_t Refuse(int32_t line, const char* text, int32_t result) noexcept;
     int32_t RejectArgument(int32_t line) noexcept;
+    // Writes one error record for a failed step, with the translation of the
+    // vendor code and, on a line of its own, the function that failed written
+    // as a call ("name()"); returns the code's result. Code 0 stands for a
+    // failed check of the plug-in's own.
+    int32_t TranslateShxResult(int32_t line, int32_t vendorCode, std::string_view failedFunction) noexcept;
+    int32_t ReportVendorFailure(int32_t line, int32_t status, ShxFunction function) noexcept
+    {
+        return TranslateShxResult(line, status, kShxFunctionNames[function]);
+    }
 
     // The common start of the port operations: entry record, port range, and
     // for those that need it the channel lookup. PLAY_OK when the operation
@@ -107,15 +117,14 @@ private:
         return IsValidPort(port) ? PLAY_OK : RejectArgument(line);
     }
     int32_t BeginOnChannel(const Operation& operation, int32_t port, int32_t& channel,
-                           int32_t line = __builtin_LINE())
+                           int32_t line = __builtin_LINE()) noexcept
     {
         if (const int32_t result = BeginOnPort(operation, port, line)) return result;
         channel = bindings.ChannelOf(port);
-        return channel != ChannelBindings::kUnbound ? PLAY_OK : ReportUnbound(operation, line);
+        return channel != ChannelBindings::kUnbound ? PLAY_OK : TranslateShxResult(line, 0, operation.name);
     }
-    int32_t ReportUnbound(const Operation& operation, int32_t line);
 
-    // Reports values of a port record through a host's pointer: copy(record, out)
+    // Reports values of a port through a host's pointer: copy(stream, out)
     // writes them once the port and the pointer have passed their checks.
     template <typename Copy>
     int32_t ReportPortValues(const Operation& operation, int32_t port, int32_t* out, Copy copy,
@@ -132,9 +141,9 @@ private:
     bool HandOver(int32_t channel, const uint8_t* buffer, uint32_t size, int32_t dataKind) noexcept;
 
     ChannelBindings bindings;
+    PortStream ports[PLAY_MAX_PORTS];
     TraceLog trace;
     int32_t debugLevel = 0;
-    PortRecord ports[MAX_PORTS];
     uint32_t overlayColorKey = 0x00FF00FF;
     int32_t volume = 0;
 };

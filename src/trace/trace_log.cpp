@@ -3,8 +3,9 @@
 #include "config/paths.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace {
 
@@ -18,12 +19,10 @@ std::string DefaultLogDirectory()
     return root + "tavo/";
 }
 
-std::string BaseName(std::string path)
+std::string_view BaseName(std::string_view path)
 {
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
 // Every field of the timestamp has two digits.
@@ -32,126 +31,115 @@ unsigned TwoDigits(int value)
     return static_cast<unsigned>(value) % 100u;
 }
 
-// "MM-DD hh:mm:ss.cc", hundredths rounded down; no year.
-std::string Timestamp()
-{
-    const platform::LocalTime now = platform::CurrentLocalTime();
-    char text[20] = {};
-    std::snprintf(text, sizeof text, "%02u-%02u %02u:%02u:%02u.%02u", TwoDigits(now.month), TwoDigits(now.day),
-                  TwoDigits(now.hour), TwoDigits(now.minute), TwoDigits(now.second),
-                  TwoDigits(static_cast<int>(now.millisecond / 10)));
-    return text;
-}
-
-// Text up to its first NUL byte, as a C string is written.
-void AppendText(std::string& record, const std::string& text)
-{
-    record += text.c_str();  // NOLINT(readability-redundant-string-cstr): c_str() is what stops at the NUL
-}
-
-void AppendPair(std::string& record, const std::string& label, const std::string& value)
-{
-    record += '\n';
-    AppendText(record, label);
-    record += ":[";
-    AppendText(record, value);
-    record += ']';
-}
-
-// The whole record: "\n[timestamp]" and three "\nlabel:[value]" lines, then "\n".
-std::string RecordText(const std::string& label1, const std::string& value1, const std::string& label2,
-                       const std::string& value2, const std::string& label3, const std::string& value3)
-{
-    std::string record = "\n[" + Timestamp() + "]";
-    AppendPair(record, label1, value1);
-    AppendPair(record, label2, value2);
-    AppendPair(record, label3, value3);
-    record += '\n';
-    return record;
-}
-
-// Closes the file whatever happens after it was opened.
-using OpenFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// Appends the bytes and tells the file's size afterwards; -1 when it cannot be opened.
-long AppendAndMeasure(const std::string& path, const std::string& bytes)
-{
-    const OpenFile file(std::fopen(path.c_str(), "a+"), &std::fclose);
-    if (!file) return -1;
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-    // The C runtime of Windows tells the position of an appending text stream
-    // only once the written data has reached the file.
-    std::fflush(file.get());
-    return std::ftell(file.get());
-}
-
 }  // namespace
 
+// One record, formatted in place. Text beyond MAX_RECORD_BYTES is cut.
+class TraceLog::Record {
+public:
+    // Starts the record with "\n[MM-DD hh:mm:ss.cc]", hundredths rounded down; no year.
+    Record() noexcept
+    {
+        const platform::LocalTime now = platform::CurrentLocalTime();
+        char stamp[20] = {};
+        std::snprintf(stamp, sizeof stamp, "%02u-%02u %02u:%02u:%02u.%02u", TwoDigits(now.month), TwoDigits(now.day),
+                      TwoDigits(now.hour), TwoDigits(now.minute), TwoDigits(now.second),
+                      TwoDigits(static_cast<int>(now.millisecond / 10)));
+        Append("\n[");
+        Append(stamp);
+        Append("]");
+    }
+
+    // The text up to its first NUL byte.
+    void Append(std::string_view text) noexcept
+    {
+        const std::size_t length = std::min({text.size(), text.find('\0'), sizeof bytes - size});
+        std::memcpy(bytes + size, text.data(), length);
+        size += length;
+    }
+
+    // "\nlabel:[value]"
+    void AppendPair(std::string_view label, Pieces value) noexcept
+    {
+        Append("\n");
+        Append(label);
+        Append(":[");
+        for (const std::string_view piece : value) Append(piece);
+        Append("]");
+    }
+
+    const char* Data() const { return bytes; }
+    std::size_t Size() const { return size; }
+
+private:
+    char bytes[MAX_RECORD_BYTES];
+    std::size_t size = 0;
+};
+
 TraceLog::TraceLog()
+    : runtimeLog(DefaultLogDirectory() + kDefaultRuntimeLog), errorLog(DefaultLogDirectory() + kDefaultErrorLog)
 {
-    const std::string directory = DefaultLogDirectory();
-    runtimeLogPath = directory + kDefaultRuntimeLog;
-    errorLogPath = directory + kDefaultErrorLog;
 }
 
 bool TraceLog::SetRuntimeLogPath(const std::string& name) noexcept
 {
-    return AssignPath(runtimeLogPath, name, kDefaultRuntimeLog);
+    return AssignPath(runtimeLog, name, kDefaultRuntimeLog);
 }
 
 bool TraceLog::SetErrorLogPath(const std::string& name) noexcept
 {
-    return AssignPath(errorLogPath, name, kDefaultErrorLog);
+    return AssignPath(errorLog, name, kDefaultErrorLog);
 }
 
-bool TraceLog::AssignPath(std::string& path, const std::string& name, const char* bareDefault) noexcept
+bool TraceLog::AssignPath(LogFile& log, const std::string& name, const char* bareDefault) noexcept
 {
     try {
-        path = name.empty() ? bareDefault : name;
+        log = LogFile(name.empty() ? bareDefault : name);
         return true;
     } catch (...) {
-        return false;  // the path stays as it was
+        return false;  // the paths stay as they were
     }
 }
 
-void TraceLog::AppendRecord(const std::string& path, const std::string& label1, const std::string& value1,
-                            const std::string& label2, const std::string& value2, const std::string& label3,
-                            const std::string& value3)
+void TraceLog::WriteRuntime(std::string_view label1, std::string_view value1, std::string_view label2,
+                            std::string_view value2, std::string_view label3, std::string_view value3) noexcept
 {
-    // Every allocation happens before the file is opened, and the file is
-    // closed before the move: a failure can lose the record, never keep a file open.
-    const std::string record = RecordText(label1, value1, label2, value2, label3, value3);
-    // A file grown past the limit is moved to its backup name, replacing the
-    // previous backup; the next record starts a new file. A move that fails is
-    // tried again after the next record, since the file is then still too large.
-    if (AppendAndMeasure(path, record) > LOG_ROTATE_SIZE) platform::MoveReplacing(path, path + ".bak");
+    Record record;
+    record.AppendPair(label1, {value1});
+    record.AppendPair(label2, {value2});
+    record.AppendPair(label3, {value3});
+    record.Append("\n");
+    Append(runtimeLog, record);
 }
 
-void TraceLog::WriteRuntime(const std::string& label1, const std::string& value1, const std::string& label2,
-                            const std::string& value2, const std::string& label3, const std::string& value3) noexcept
+void TraceLog::WriteError(std::string_view sourceFile, int32_t line, int32_t code, Pieces text) noexcept
 {
-    try {
-        AppendRecord(runtimeLogPath, label1, value1, label2, value2, label3, value3);
-    } catch (...) {
-    }
+    char codeText[12] = {};
+    std::snprintf(codeText, sizeof codeText, "%d", static_cast<int>(code));
+    const std::string_view source = BaseName(sourceFile);
+    char context[MAX_CONTEXT_CHARS + 1] = {};
+    std::snprintf(context, sizeof context, "Source File: [%.*s], LINE: [%d]", static_cast<int>(source.size()),
+                  source.data(), static_cast<int>(line));
+    Record record;
+    record.AppendPair("ErrCode", {codeText});
+    record.AppendPair("Context", {context});
+    record.AppendPair("ErrString", text);
+    record.Append("\n");
+    Append(errorLog, record);
 }
 
-void TraceLog::WriteError(const std::string& sourceFile, int32_t line, int32_t code, const std::string& text) noexcept
+// The only place that touches a log file. A file grown past the limit is moved
+// to its backup name, replacing the previous backup; the next record starts a
+// new file. A move that fails is tried again after the next record, since the
+// file is then still too large. The file is closed before the move.
+void TraceLog::Append(const LogFile& log, const Record& record) noexcept
 {
-    try {
-        char context[MAX_CONTEXT_CHARS + 1] = {};
-        std::snprintf(context, sizeof context, "Source File: [%s], LINE: [%d]", BaseName(sourceFile).c_str(),
-                      static_cast<int>(line));
-        AppendRecord(errorLogPath, "ErrCode", std::to_string(code), "Context", context, "ErrString", text);
-    } catch (...) {
-    }
-}
-
-void TraceLog::WriteErrorDetail(const std::string& sourceFile, int32_t line, int32_t code, const std::string& text,
-                                const std::string& detail) noexcept
-{
-    try {
-        WriteError(sourceFile, line, code, text + "\n" + detail);
-    } catch (...) {
-    }
+    std::FILE* file = std::fopen(log.path.c_str(), "a+");
+    if (file == nullptr) return;
+    std::fwrite(record.Data(), 1, record.Size(), file);
+    // The C runtime of Windows tells the position of an appending text stream
+    // only once the written data has reached the file.
+    std::fflush(file);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    if (size > LOG_ROTATE_SIZE) platform::MoveReplacing(log.path, log.backupPath);
 }

@@ -74,12 +74,16 @@ protected:
 
     int32_t Input(int32_t port) { return player->Play_InputData(port, kData, sizeof kData, 0); }
 
+    // The journal's lines of a function, without their times and line ends.
     std::vector<std::string> JournalLines(const std::string& function) const
     {
         std::vector<std::string> lines;
-        std::istringstream journal(ReadBytes(journalFile));
-        for (std::string line; std::getline(journal, line);)
-            if (line.rfind(function + "(", 0) == 0) lines.push_back(line);
+        std::istringstream journal(ReadText(journalFile));
+        for (std::string line; std::getline(journal, line);) {
+            const std::size_t call = line.find(" ms  ");
+            if (call != std::string::npos && line.compare(call + 5, function.size() + 1, function + "(") == 0)
+                lines.push_back(line.substr(call + 5));
+        }
         return lines;
     }
 
@@ -206,7 +210,7 @@ TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
     uint32_t hash = 2166136261u;  // FNV-1a, as the stand-in writes it
     for (std::size_t i = 0; i < data.size(); ++i) hash = (hash ^ data[i]) * 16777619u;
     char expected[80];
-    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) = 0", hash);
+    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0", hash);
     EXPECT_EQ(expected, inputs[2]);
 }
 
@@ -222,8 +226,8 @@ TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(freed)));
     const std::vector<std::string> captures = JournalLines("SHX_PlayStrm_CapImageBmp");
     ASSERT_EQ(2u, captures.size());
-    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) = 0", captures[0]);
-    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) = 0", captures[1]);
+    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0", captures[0]);
+    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) -> 0", captures[1]);
 }
 
 // The helper processes this process started.

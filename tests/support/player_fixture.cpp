@@ -1,18 +1,14 @@
 #include "support/player_fixture.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <regex>
+#include <fstream>
 
 std::string ConfigFilePath()
 {
     return SystemDriveRoot() + "tavo/cfg/TAVO.cfg";
 }
 
-bool ErrorRecord::operator==(const ErrorRecord& other) const
-{
-    return code == other.code && source == other.source && text == other.text;
-}
+const char kRuntimeLogName[] = "PelShx_Player_Runtime.log";
+const char kErrorLogName[] = "PelShx_Player_Error.log";
 
 ErrorRecord Error(int32_t code, const std::string& text)
 {
@@ -24,15 +20,27 @@ ErrorRecord Error(int32_t code, const std::string& text, const std::string& cont
     return Error(code, text + "\n" + context);
 }
 
+ErrorRecord At(ErrorRecord record, int32_t line)
+{
+    record.line = line;
+    return record;
+}
+
+bool operator==(const ErrorRecord& a, const ErrorRecord& b)
+{
+    return a.code == b.code && a.source == b.source && a.text == b.text &&
+           (a.line == 0 || b.line == 0 || a.line == b.line);
+}
+
 std::ostream& operator<<(std::ostream& out, const ErrorRecord& record)
 {
     return out << "{code " << record.code << ", " << record.source << ":" << record.line << ", \"" << record.text
                << "\"}";
 }
 
-bool EntryRecord::operator==(const EntryRecord& other) const
+bool operator==(const EntryRecord& a, const EntryRecord& b)
 {
-    return description == other.description && operation == other.operation;
+    return a.description == b.description && a.operation == b.operation;
 }
 
 std::ostream& operator<<(std::ostream& out, const EntryRecord& record)
@@ -40,41 +48,34 @@ std::ostream& operator<<(std::ostream& out, const EntryRecord& record)
     return out << "{\"" << record.description << "\", " << record.operation << "}";
 }
 
-namespace {
-
-const char kTimestamp[] = R"(\n\[\d\d-\d\d \d\d:\d\d:\d\d\.\d\d\]\n)";
-
-template <typename Record, typename Make>
-std::vector<Record> ParseRecords(const std::string& text, const std::string& body, Make make)
-{
-    // Records follow each other without gaps; anything else in the file is a fault.
-    const std::regex record(kTimestamp + body);
-    std::vector<Record> records;
-    std::size_t parsed = 0;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), record); it != std::sregex_iterator(); ++it) {
-        EXPECT_EQ(parsed, static_cast<std::size_t>(it->position())) << "unparsed log text before a record";
-        records.push_back(make(*it));
-        parsed = static_cast<std::size_t>(it->position() + it->length());
-    }
-    EXPECT_EQ(text.size(), parsed) << "unparsed log text: " << text.substr(parsed);
-    return records;
-}
-
-}  // namespace
-
 std::vector<ErrorRecord> ParseErrorLog(const std::string& text)
 {
-    const std::string body =
-        R"(ErrCode:\[(-?\d+)\]\nContext:\[Source File: \[([^\]]*)\], LINE: \[(\d+)\]\]\nErrString:\[([^\]]*)\]\n)";
-    return ParseRecords<ErrorRecord>(text, body, [](const std::smatch& m) {
-        return ErrorRecord{std::stoi(m[1]), m[2], std::stoi(m[3]), m[4]};
-    });
+    std::vector<ErrorRecord> records;
+    std::string fault;
+    EXPECT_TRUE(ReadErrorRecords(text, records, fault)) << fault;
+    return records;
 }
 
 std::vector<EntryRecord> ParseRuntimeLog(const std::string& text)
 {
-    const std::string body = R"(([^\n]*):\[([^\n]*)\]\n:\[\]\n:\[\]\n)";
-    return ParseRecords<EntryRecord>(text, body, [](const std::smatch& m) { return EntryRecord{m[1], m[2]}; });
+    std::vector<EntryRecord> records;
+    std::string fault;
+    EXPECT_TRUE(ReadEntryRecords(text, records, fault)) << fault;
+    return records;
+}
+
+int32_t SourceLine(const std::string& file, const std::string& anchor, const std::string& statement)
+{
+    std::ifstream source(std::string(PELSHX_SOURCE_DIR) + "/src/" + file);
+    EXPECT_TRUE(source.good()) << file;
+    bool anchored = false;
+    int32_t number = 1;
+    for (std::string line; std::getline(source, line); ++number) {
+        anchored = anchored || line.find(anchor) != std::string::npos;
+        if (anchored && line.find(statement) != std::string::npos) return number;
+    }
+    ADD_FAILURE() << "no line holding \"" << statement << "\" after \"" << anchor << "\" in " << file;
+    return -1;
 }
 
 bool VendorCall::operator==(const VendorCall& other) const
@@ -84,7 +85,7 @@ bool VendorCall::operator==(const VendorCall& other) const
 
 std::ostream& operator<<(std::ostream& out, const VendorCall& call)
 {
-    out << ShxStandin_FunctionName(call.function) << "(";
+    out << kShxFunctionNames[call.function] << "(";
     for (std::size_t i = 0; i < call.args.size(); ++i) out << (i ? ", " : "") << call.args[i];
     return out << ")";
 }
@@ -115,8 +116,8 @@ void PlayerTest::InitWithDebugLevel(int level)
 void PlayerTest::ForgetJournalAndLogs()
 {
     ShxStandin_Reset();
-    Remove(kTraceDirectory + "PelShx_Player_Runtime.log");
-    Remove(kTraceDirectory + "PelShx_Player_Error.log");
+    Remove(kTraceDirectory + kRuntimeLogName);
+    Remove(kTraceDirectory + kErrorLogName);
 }
 
 int32_t PlayerTest::Open(int32_t port, void* window)
@@ -142,11 +143,9 @@ std::vector<VendorCall> VendorJournal()
 {
     std::vector<VendorCall> calls;
     ShxCall call;
-    for (int32_t i = 0; ShxStandin_GetCall(i, &call) == 0; ++i) {
-        const std::size_t arity[SHX_FUNCTION_COUNT] = {0, 0, 5, 3, 1, 7, 1, 2, 2};
+    for (int32_t i = 0; ShxStandin_GetCall(i, &call) == 0; ++i)
         calls.push_back({static_cast<ShxFunction>(call.function),
-                         std::vector<int64_t>(call.args, call.args + arity[call.function])});
-    }
+                         std::vector<int64_t>(call.args, call.args + call.argumentCount)});
     return calls;
 }
 
@@ -161,12 +160,12 @@ std::vector<int64_t> CallTimes(ShxFunction function)
 
 std::vector<ErrorRecord> PlayerTest::Errors() const
 {
-    return ParseErrorLog(ReadText(kTraceDirectory + "PelShx_Player_Error.log"));
+    return ParseErrorLog(ReadText(kTraceDirectory + kErrorLogName));
 }
 
 std::vector<EntryRecord> PlayerTest::Entries() const
 {
-    return ParseRuntimeLog(ReadText(kTraceDirectory + "PelShx_Player_Runtime.log"));
+    return ParseRuntimeLog(ReadText(kTraceDirectory + kRuntimeLogName));
 }
 
 int64_t PlayerTest::ChannelOpenedFor(int32_t port)

@@ -6,6 +6,7 @@
 #include "PelShx_PlaySDK.h"
 #include "shxstrm_standin.h"
 #include "support/file_helpers.h"
+#include "support/log_records.h"
 
 #include <gtest/gtest.h>
 
@@ -18,27 +19,26 @@ using test_files::ReadText;
 using test_files::Remove;
 using test_files::WriteText;
 
-struct ErrorRecord {
-    int32_t code;
-    std::string source;
-    int32_t line;
-    std::string text;  // the ErrString value
-    bool operator==(const ErrorRecord& other) const;
-};
-// Records compared by code, source and text: the line varies with the source.
+extern const char kRuntimeLogName[];
+extern const char kErrorLogName[];
+
+// An expected error record. Its line, unless set with At(), matches any line.
 ErrorRecord Error(int32_t code, const std::string& text);
 ErrorRecord Error(int32_t code, const std::string& text, const std::string& context);
+ErrorRecord At(ErrorRecord record, int32_t line);
+bool operator==(const ErrorRecord& a, const ErrorRecord& b);
 std::ostream& operator<<(std::ostream& out, const ErrorRecord& record);
 
-struct EntryRecord {
-    std::string description;
-    std::string operation;
-    bool operator==(const EntryRecord& other) const;
-};
+bool operator==(const EntryRecord& a, const EntryRecord& b);
 std::ostream& operator<<(std::ostream& out, const EntryRecord& record);
 
+// The records of a log's text; a text that is anything but whole records fails the test.
 std::vector<ErrorRecord> ParseErrorLog(const std::string& text);
 std::vector<EntryRecord> ParseRuntimeLog(const std::string& text);
+
+// The number of the line of a plug-in source file (under src/) that holds
+// `statement`, the first such line after the first that holds `anchor`.
+int32_t SourceLine(const std::string& file, const std::string& anchor, const std::string& statement);
 
 // A vendor call as the journal holds it, for comparison.
 struct VendorCall {

@@ -9,16 +9,26 @@ class Findings {
 public:
     explicit Findings(std::ostream& output) : out(output) {}
 
-    void Ok(const std::string& subject, const std::string& text);
+    void Ok(const std::string& subject, const std::string& text) { Line("ok", subject, text, "nothing to do"); }
     // Worth knowing; the installation works all the same.
-    void Note(const std::string& subject, const std::string& text, const std::string& advice);
-    void Problem(const std::string& subject, const std::string& text, const std::string& advice);
+    void Note(const std::string& subject, const std::string& text, const std::string& advice)
+    {
+        Line("note", subject, text, advice);
+    }
+    void Problem(const std::string& subject, const std::string& text, const std::string& advice)
+    {
+        if (problems++ == 0) firstProblem = subject + ": " + text;
+        Line("PROBLEM", subject, text, advice);
+    }
 
     int Problems() const { return problems; }
     const std::string& FirstProblem() const { return firstProblem; }
 
 private:
-    void Line(const char* level, const std::string& subject, const std::string& text, const std::string& advice);
+    void Line(const std::string& level, const std::string& subject, const std::string& text, const std::string& advice)
+    {
+        out << level << std::string(9 - level.size(), ' ') << subject << ": " << text << " -> " << advice << '\n';
+    }
 
     std::ostream& out;
     int problems = 0;

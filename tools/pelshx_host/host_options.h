@@ -6,17 +6,12 @@
 #include <optional>
 #include <string>
 
-struct PauseRequest {
+// Something to do once AT chunks have been fed: a pause of `count`
+// milliseconds, or `count` inputs one step each.
+struct ChunkRequest {
     uint64_t afterChunks = 0;
-    unsigned milliseconds = 0;
+    unsigned count = 0;
 };
-
-struct StepRequest {
-    uint64_t afterChunks = 0;
-    unsigned steps = 0;
-};
-
-enum class JournalMode { Runs, Full, Off };
 
 struct HostOptions {
     bool check = false;  // check the installation instead of playing a stream
@@ -28,17 +23,15 @@ struct HostOptions {
     uint32_t chunksPerSecond = 25;  // 0: as fast as the plug-in takes them
     int32_t dataType = 0;
     bool window = true;
-    std::optional<PauseRequest> pause;
-    std::optional<StepRequest> step;
+    std::optional<ChunkRequest> pause;
+    std::optional<ChunkRequest> step;
     std::optional<int32_t> volume;
     std::string capturePath;  // empty: no capture
     bool readBack = false;
     bool eachInput = false;
-    JournalMode journal = JournalMode::Runs;
-    bool bench = false;  // time the plug-in's calls instead of playing a stream
 };
 
-enum class ParseOutcome { Run, Check, Bench, Help, Version, Error };
+enum class ParseOutcome { Run, Check, Help, Version, Error };
 
 // On Error, error says what is wrong with the command line. "/?" asks for the
 // help as "-h" and "--help" do.

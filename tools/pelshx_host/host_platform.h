@@ -14,39 +14,30 @@ using Symbol = void (*)();
 
 // The plug-in library to load when none is named.
 std::string DefaultPluginPath();
+// The vendor library's file name, such as "SHXStrm.dll".
+const char* VendorLibraryName();
 
 // Null, with the system's explanation in error, when the library cannot be loaded.
 void* OpenLibrary(const std::string& path, std::string& error);
 Symbol FindSymbol(void* library, const char* name);
 void CloseLibrary(void* library);
+// The vendor library that the plug-in brought into the process, usable while
+// the plug-in stays loaded; null when it is not loaded.
+void* LoadedVendorLibrary();
 
 // True when the plug-in this program loads runs the vendor library in a
 // helper process of its own (the 64-bit Windows plug-in) rather than in this one.
 bool PluginRunsInHelper();
 
-// The vendor library's file name, such as "SHXStrm.dll".
-const char* VendorLibraryName();
-
 // The file the system loads for a library path or bare name; "" when it finds none.
 std::string FindLibraryFile(const std::string& pathOrName);
-
 // The full file name of a loaded library; "" when the system cannot tell.
 std::string LoadedLibraryFile(void* library);
-
-// The file of the vendor library that the plug-in brought into the process;
-// "" when it is not loaded.
-std::string LoadedVendorLibraryFile();
-
 // The file version from a library's version resource, such as "1.0.0.0"; ""
 // when the file has none.
 std::string FileVersion(const std::string& path);
-
 // True when a new file could be made in the directory (nothing is left behind).
 bool CanCreateFileIn(const std::string& directory);
-
-// A function of the vendor library that the plug-in brought into the process;
-// null when the vendor library is not loaded or has no such function.
-Symbol FindVendorSymbol(const char* name);
 
 // A window of the given client size, or null where the system cannot make one.
 void* CreateVideoWindow(int width, int height, const std::string& title);
@@ -56,7 +47,6 @@ void DestroyVideoWindow(void* window);
 // program but is remembered, for the program to wind down on its own.
 void CatchInterrupts();
 bool Interrupted();
-
 // Waits, keeping a window responsive meanwhile; returns early on an interrupt.
 void Wait(unsigned milliseconds);
 

@@ -16,8 +16,6 @@ namespace host_platform {
 
 namespace {
 
-const char kVendorLibrary[] = "libSHXStrm.so";
-
 std::atomic<bool> interrupted{false};
 
 void NoteInterrupt(int)
@@ -25,31 +23,19 @@ void NoteInterrupt(int)
     interrupted = true;
 }
 
-std::string ProgramDirectory()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const std::string program(path, static_cast<std::size_t>(length));
-    return program.substr(0, program.rfind('/'));
-}
-
-// Runs `use` on the vendor library as loaded now (null when it is not), holding
-// it only meanwhile.
-template <typename Use>
-auto UseLoadedVendor(Use use)
-{
-    void* vendor = dlopen(kVendorLibrary, RTLD_LAZY | RTLD_NOLOAD);
-    auto result = use(vendor);
-    if (vendor != nullptr) dlclose(vendor);  // only drops the reference that RTLD_NOLOAD added
-    return result;
-}
-
 }  // namespace
 
 std::string DefaultPluginPath()
 {
-    return ProgramDirectory() + "/PelShx_PlaySDK.so";
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::string program = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "./";
+    return program.substr(0, program.rfind('/')) + "/PelShx_PlaySDK.so";
+}
+
+const char* VendorLibraryName()
+{
+    return "libSHXStrm.so";
 }
 
 void* OpenLibrary(const std::string& path, std::string& error)
@@ -74,30 +60,26 @@ bool PluginRunsInHelper()
     return false;
 }
 
-const char* VendorLibraryName()
+void* LoadedVendorLibrary()
 {
-    return kVendorLibrary;
+    void* vendor = dlopen(VendorLibraryName(), RTLD_LAZY | RTLD_NOLOAD);
+    if (vendor != nullptr) dlclose(vendor);  // drops only the reference just added: the plug-in holds its own
+    return vendor;
 }
 
 // A bare name is looked up by the dynamic loader along paths it keeps to
 // itself; only a name with a directory can be found here.
 std::string FindLibraryFile(const std::string& pathOrName)
 {
-    if (pathOrName.find('/') == std::string::npos) return "";
     char resolved[PATH_MAX];
-    return realpath(pathOrName.c_str(), resolved) != nullptr ? resolved : "";
+    const bool found = pathOrName.find('/') != std::string::npos && realpath(pathOrName.c_str(), resolved) != nullptr;
+    return found ? resolved : "";
 }
 
 std::string LoadedLibraryFile(void* library)
 {
     link_map* map = nullptr;
-    if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return "";
-    return map->l_name;
-}
-
-std::string LoadedVendorLibraryFile()
-{
-    return UseLoadedVendor([](void* vendor) { return vendor ? LoadedLibraryFile(vendor) : std::string(); });
+    return dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr ? map->l_name : "";
 }
 
 std::string FileVersion(const std::string&)
@@ -108,11 +90,6 @@ std::string FileVersion(const std::string&)
 bool CanCreateFileIn(const std::string& directory)
 {
     return access(directory.c_str(), W_OK | X_OK) == 0;
-}
-
-Symbol FindVendorSymbol(const char* name)
-{
-    return UseLoadedVendor([name](void* vendor) { return vendor ? FindSymbol(vendor, name) : nullptr; });
 }
 
 void* CreateVideoWindow(int, int, const std::string&)

@@ -10,7 +10,6 @@ namespace host_platform {
 
 namespace {
 
-const char kVendorLibrary[] = "SHXStrm.dll";
 const char kWindowClass[] = "PelShxHostVideo";
 
 constexpr DWORD kInterruptCheckMilliseconds = 50;
@@ -88,7 +87,12 @@ bool PluginRunsInHelper()
 
 const char* VendorLibraryName()
 {
-    return kVendorLibrary;
+    return "SHXStrm.dll";
+}
+
+void* LoadedVendorLibrary()
+{
+    return GetModuleHandleA(VendorLibraryName());
 }
 
 std::string FindLibraryFile(const std::string& pathOrName)
@@ -103,12 +107,6 @@ std::string LoadedLibraryFile(void* library)
     char file[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(library), file, sizeof file);
     return length > 0 && length < sizeof file ? file : "";
-}
-
-std::string LoadedVendorLibraryFile()
-{
-    HMODULE vendor = GetModuleHandleA(kVendorLibrary);
-    return vendor == nullptr ? "" : LoadedLibraryFile(vendor);
 }
 
 std::string FileVersion(const std::string& path)
@@ -135,12 +133,6 @@ bool CanCreateFileIn(const std::string& directory)
     if (file == INVALID_HANDLE_VALUE) return false;
     CloseHandle(file);  // deletes it
     return true;
-}
-
-Symbol FindVendorSymbol(const char* name)
-{
-    HMODULE vendor = GetModuleHandleA(kVendorLibrary);
-    return vendor == nullptr ? nullptr : FindSymbol(vendor, name);
 }
 
 void* CreateVideoWindow(int width, int height, const std::string& title)

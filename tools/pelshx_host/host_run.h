@@ -8,8 +8,8 @@
 #include "host_options.h"
 #include "player_library.h"
 #include "stream_file.h"
-#include "vendor_journal.h"
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -26,17 +26,12 @@ enum HostExit {
 
 // The figures of the closing summary, each counted as it happened.
 struct RunTally {
-    uint64_t chunks = 0;  // read from the stream
+    uint64_t chunks = 0;  // read from the stream and dealt with
     uint64_t chunksFed = 0;
     uint64_t bytesFed = 0;
     uint64_t inputCalls = 0;
     uint64_t heldBack = 0;  // refused in step mode, as asked for
     double inputSeconds = 0;
-    uint64_t chunksTaken = 0;  // by the vendor library, from its journal
-    uint64_t chunksNeverTaken = 0;
-    std::map<int32_t, uint64_t> refusals;  // vendor status, how many
-    uint64_t retryPauses = 0;
-    double retryPauseSeconds = 0;
     uint64_t hostPauses = 0;
     double hostPauseSeconds = 0;
     uint64_t steps = 0;      // granted
@@ -52,27 +47,23 @@ public:
 private:
     uint64_t ChunkCount() const;
     bool RequestsWithinStream() const;
-    void PrintHeader(const std::string& pluginPath) const;
     void Play();
-    bool CreatePlayer();
+    bool Interrupted();
+    // Times one slot call and reports it with the note.
+    TimedResult Call(int slot, const std::string& call, const std::function<int32_t()>& invoke,
+                     const std::string& note = "");
     bool OpenPort();
     void FeedStream();
-    bool BeforeChunk(const std::vector<uint8_t>& chunk);
-    void WaitForTurn(const Stopwatch& feeding) const;
     bool FeedChunk(const std::vector<uint8_t>& chunk, int32_t expected);
-    void CountInput(const TimedResult& outcome, const InputOutcome& vendor, std::size_t size);
-    bool WorthListing(const TimedResult& outcome, const InputOutcome& vendor, int32_t expected);
+    bool WorthListing(const TimedResult& outcome, int32_t expected);
     bool SetPlayState(int32_t state, const std::string& meaning);
     void HoldForPause();
     bool EnterStepMode(const std::vector<uint8_t>& chunk);
     void SetVolume();
     void CapturePicture();
     void ReadBackSettings();
-    void ReadDroppedCount();
     void ShowProgress(bool closing);
-    std::string EstimatedTimeLeft(bool closing) const;
     void PrintSummary() const;
-    void PrintVendorSummary() const;
 
     std::string Port() const { return "port " + std::to_string(options.port); }
 
@@ -82,7 +73,6 @@ private:
     CallReport report;
     StreamFile stream;
     PlayerLibrary library;
-    std::unique_ptr<VendorJournal> journal;
     IPlayer* player = nullptr;
     void* window = nullptr;
     uint64_t stepsLeft = 0;

@@ -1,7 +1,6 @@
 #include "installation_check.h"
 
 #include "config_diagnosis.h"
-#include "findings.h"
 #include "helper_folder_check.h"
 #include "host_platform.h"
 #include "player_library.h"
@@ -9,6 +8,7 @@
 #include "config/paths.h"
 #include "config/player_settings.h"
 #include "trace/trace_log.h"
+#include "vendor/shx_strm.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,16 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kVendorFunctions[] = {
-    "SHX_PlayStrm_Init",   "SHX_PlayStrm_Uninit",      "SHX_PlayStrm_OpenStream",
-    "SHX_PlayStrm_SetWnd", "SHX_PlayStrm_Start",       "SHX_PlayStrm_InputData",
-    "SHX_PlayStrm_Stop",   "SHX_PlayStrm_EnableSound", "SHX_PlayStrm_CapImageBmp",
-};
-
 // True when the plug-in loaded with both exports.
-bool CheckPlugin(PlayerLibrary& library, const std::string& path, Findings& findings)
+bool CheckPlugin(PlayerLibrary& library, const std::string& path, PluginProblem& problem, Findings& findings)
 {
-    PluginProblem problem;
     if (!library.Load(path, problem)) {
         findings.Problem("plug-in", "cannot use \"" + path + "\": " + problem.finding, problem.advice);
         return false;
@@ -45,40 +38,37 @@ bool CheckPlugin(PlayerLibrary& library, const std::string& path, Findings& find
 // The vendor library as the loaded plug-in brought it in.
 void CheckLoadedVendor(Findings& findings)
 {
-    const std::string vendor = host_platform::LoadedVendorLibraryFile();
-    findings.Ok("vendor library", "loaded with the plug-in from " + vendor + ", " + VersionText(vendor));
+    void* vendor = host_platform::LoadedVendorLibrary();
+    if (vendor == nullptr) {
+        findings.Problem("vendor library", "the plug-in brought in none", "use the plug-in PelShx_PlaySDK");
+        return;
+    }
+    const std::string file = host_platform::LoadedLibraryFile(vendor);
+    findings.Ok("vendor library", "loaded with the plug-in from " + file + ", " + VersionText(file));
     std::string missing;
-    for (const char* function : kVendorFunctions)
-        if (host_platform::FindVendorSymbol(function) == nullptr)
+    for (const char* function : kShxFunctionNames)
+        if (host_platform::FindSymbol(vendor, function) == nullptr)
             missing += std::string(missing.empty() ? "" : ", ") + function;
     if (missing.empty())
-        findings.Ok("vendor library", "exports all nine SHX_PlayStrm_ functions");
+        findings.Ok("vendor library", "exports all " + std::to_string(SHX_FUNCTION_COUNT) + " functions the plug-in calls");
     else
         findings.Problem("vendor library", "lacks " + missing, "install the vendor's own SHXStrm library");
-    if (host_platform::FindVendorSymbol("ShxStandin_GetCall") != nullptr)
+    if (host_platform::FindSymbol(vendor, "ShxStandin_GetCall") != nullptr)
         findings.Note("vendor library", "this is the project's stand-in, not the vendor's library",
                       "install the vendor's SHXStrm.dll for real playback");
 }
 
 // The vendor library on its own, when the plug-in could not be loaded.
-void CheckVendorAlone(const std::string& pluginPath, Findings& findings)
+void CheckVendorAlone(const PluginProblem& problem, Findings& findings)
 {
-    const std::string plugin = host_platform::FindLibraryFile(pluginPath);
-    const std::string vendor = FindVendorLibraryFor(plugin.empty() ? pluginPath : plugin);
-    if (vendor.empty()) {
+    if (problem.vendorFile.empty())
         findings.Problem("vendor library", std::string(host_platform::VendorLibraryName()) + " not found",
                          "put the vendor's library beside the plug-in");
-        return;
-    }
-    std::string error;
-    void* library = host_platform::OpenLibrary(vendor, error);
-    if (library == nullptr) {
-        findings.Problem("vendor library", vendor + " cannot be loaded: " + error,
+    else if (!problem.vendorError.empty())
+        findings.Problem("vendor library", problem.vendorFile + " cannot be loaded: " + problem.vendorError,
                          "replace it with an intact copy of the vendor's library for this system");
-        return;
-    }
-    findings.Ok("vendor library", "found at " + vendor + " and loadable");
-    host_platform::CloseLibrary(library);
+    else
+        findings.Ok("vendor library", "found at " + problem.vendorFile + " and loadable");
 }
 
 // The nearest directory of the path that exists.
@@ -164,14 +154,15 @@ bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
 {
     Findings findings(out);
     PlayerLibrary library;
-    const bool loaded = CheckPlugin(library, pluginPath, findings);
+    PluginProblem problem;
+    const bool loaded = CheckPlugin(library, pluginPath, problem, findings);
     if (host_platform::PluginRunsInHelper()) {
         const std::string found = host_platform::FindLibraryFile(pluginPath);
         CheckHelperFolder(loaded ? library.File() : found.empty() ? pluginPath : found, findings);
     } else if (loaded) {
         CheckLoadedVendor(findings);
     } else {
-        CheckVendorAlone(pluginPath, findings);
+        CheckVendorAlone(problem, findings);
     }
 
     std::string root;

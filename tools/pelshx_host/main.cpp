@@ -2,7 +2,6 @@
 // host would, and reports every call; or checks the installation.
 
 #include "PelShx_PlaySDK.h"
-#include "bench_mode.h"
 #include "host_options.h"
 #include "host_platform.h"
 #include "host_run.h"
@@ -41,7 +40,6 @@ int main(int argc, char** argv)
     case ParseOutcome::Version: return PrintVersions(options);
     case ParseOutcome::Check:
         return CheckInstallation(PluginPath(options), std::cout) ? HOST_EXIT_OK : HOST_EXIT_CHECK_PROBLEM;
-    case ParseOutcome::Bench: return RunBenchMode(PluginPath(options), options, std::cout, std::cerr);
     case ParseOutcome::Error:
         std::cerr << "pelshx_host: " << error << "\nTry 'pelshx_host --help' for more information.\n";
         return HOST_EXIT_BAD_COMMAND_LINE;

@@ -4,35 +4,41 @@
 
 namespace {
 
-std::string DirectoryOf(const std::string& file)
+// The vendor library the plug-in at pluginFile would bring in: the one beside
+// it, else the one the system finds by name; "" when there is none.
+std::string FindVendorLibraryFor(const std::string& pluginFile)
 {
-    const std::size_t separator = file.find_last_of("/\\");
-    return separator == std::string::npos ? "." : file.substr(0, separator);
+    const std::size_t separator = pluginFile.find_last_of("/\\");
+    const std::string directory = separator == std::string::npos ? "." : pluginFile.substr(0, separator);
+    const std::string beside = host_platform::FindLibraryFile(directory + "/" + host_platform::VendorLibraryName());
+    return beside.empty() ? host_platform::FindLibraryFile(host_platform::VendorLibraryName()) : beside;
 }
 
 // A plug-in that the system could not load: is it missing, or is the vendor
 // library it needs missing or broken?
-PluginProblem ExplainLoadFailure(const std::string& path, const std::string& systemError)
+void ExplainLoadFailure(const std::string& path, const std::string& systemError, PluginProblem& problem)
 {
     const std::string pluginFile = host_platform::FindLibraryFile(path);
     const std::string vendorName = host_platform::VendorLibraryName();
-    if (pluginFile.empty())
-        return {"the plug-in is not there: " + systemError,
-                "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
-    const std::string vendorFile = FindVendorLibraryFor(pluginFile);
-    if (vendorFile.empty())
-        return {"the plug-in " + pluginFile + " is there, but the vendor library " + vendorName +
-                    " it needs is neither beside it nor on the library search path: " + systemError,
-                "put the vendor's " + vendorName + " beside the plug-in"};
-    std::string vendorError;
-    if (void* vendor = host_platform::OpenLibrary(vendorFile, vendorError)) {
-        host_platform::CloseLibrary(vendor);
-        return {"the plug-in " + pluginFile + " cannot be loaded: " + systemError,
-                "replace it with an intact copy built for this system"};
+    problem.vendorFile = FindVendorLibraryFor(pluginFile.empty() ? path : pluginFile);
+    if (!problem.vendorFile.empty())
+        if (void* vendor = host_platform::OpenLibrary(problem.vendorFile, problem.vendorError))
+            host_platform::CloseLibrary(vendor);
+    const std::string there = "the plug-in " + pluginFile + " is there, but the vendor library ";
+    if (pluginFile.empty()) {
+        problem.finding = "the plug-in is not there: " + systemError;
+        problem.advice = "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH";
+    } else if (problem.vendorFile.empty()) {
+        problem.finding = there + vendorName + " it needs is neither beside it nor on the library search path: " +
+                          systemError;
+        problem.advice = "put the vendor's " + vendorName + " beside the plug-in";
+    } else if (problem.vendorError.empty()) {
+        problem.finding = "the plug-in " + pluginFile + " cannot be loaded: " + systemError;
+        problem.advice = "replace it with an intact copy built for this system";
+    } else {
+        problem.finding = there + problem.vendorFile + " cannot be loaded: " + problem.vendorError;
+        problem.advice = "replace " + vendorName + " with an intact copy of the vendor's library for this system";
     }
-    return {"the plug-in " + pluginFile + " is there, but the vendor library " + vendorFile +
-                " cannot be loaded: " + vendorError,
-            "replace " + vendorName + " with an intact copy of the vendor's library for this system"};
 }
 
 }  // namespace
@@ -47,29 +53,22 @@ bool PlayerLibrary::Load(const std::string& path, PluginProblem& problem)
     std::string error;
     library = host_platform::OpenLibrary(path, error);
     if (library == nullptr) {
-        problem = ExplainLoadFailure(path, error);
+        ExplainLoadFailure(path, error, problem);
         return false;
     }
-    create = reinterpret_cast<decltype(create)>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
-    release = reinterpret_cast<decltype(release)>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
-    const char* missing = create == nullptr    ? "CreateSinglePlayerDll"
-                          : release == nullptr ? "ReleaseSinglePlayerDll"
-                                               : nullptr;
-    if (missing != nullptr)
-        problem = {std::string("it has no export ") + missing, "use the plug-in PelShx_PlaySDK, not another library"};
-    return missing == nullptr;
+    create = reinterpret_cast<PFN_CreateSinglePlayerDll>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
+    release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
+    if (create != nullptr && release != nullptr) return true;
+    void* vendor = host_platform::LoadedVendorLibrary();
+    problem = {std::string("it has no export ") + (create == nullptr ? "CreateSinglePlayerDll" : "ReleaseSinglePlayerDll"),
+               "use the plug-in PelShx_PlaySDK, not another library",
+               vendor != nullptr ? host_platform::LoadedLibraryFile(vendor) : "", ""};
+    return false;
 }
 
 std::string PlayerLibrary::File() const
 {
     return host_platform::LoadedLibraryFile(library);
-}
-
-std::string FindVendorLibraryFor(const std::string& pluginFile)
-{
-    const std::string vendorName = host_platform::VendorLibraryName();
-    const std::string beside = host_platform::FindLibraryFile(DirectoryOf(pluginFile) + "/" + vendorName);
-    return beside.empty() ? host_platform::FindLibraryFile(vendorName) : beside;
 }
 
 std::string VersionText(const std::string& file)

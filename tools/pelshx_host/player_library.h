@@ -6,10 +6,13 @@
 
 #include <string>
 
-// Why a plug-in cannot be used, and what to do about it.
+// Why a plug-in cannot be used and what to do about it, and how things stand
+// with the vendor library it needs.
 struct PluginProblem {
     std::string finding;
     std::string advice;
+    std::string vendorFile;   // the vendor library the plug-in would bring in; "" when there is none
+    std::string vendorError;  // why that file cannot be loaded; "" when it can
 };
 
 class PlayerLibrary {
@@ -32,13 +35,9 @@ public:
 
 private:
     void* library = nullptr;
-    IPlayer* (*create)() = nullptr;
-    void(PELSHX_STDCALL* release)(IPlayer*) = nullptr;
+    PFN_CreateSinglePlayerDll create = nullptr;
+    PFN_ReleaseSinglePlayerDll release = nullptr;
 };
 
 // "file version 1.0.0.0", or "no version information".
 std::string VersionText(const std::string& file);
-
-// The vendor library the plug-in at pluginFile would bring in: the one beside
-// it, else the one the system finds by name; "" when there is none.
-std::string FindVendorLibraryFor(const std::string& pluginFile);

@@ -10,7 +10,9 @@
 
 class StreamFile {
 public:
-    // False, with the reason in error, when the file cannot be read or is empty.
+    // False, with the reason in error, when the file cannot be read, is empty,
+    // or is no regular file: a pipe's size is not known and its start cannot
+    // be read again.
     bool Open(const std::string& path, std::string& error);
 
     uint64_t Size() const { return size; }

@@ -135,8 +135,8 @@ int32_t PlayerCalls::WriteRestartRecord()
     char detail[256];
     std::snprintf(detail, sizeof detail, "%s, exit code 0x%08X, %s", RequestName(control.previousRequest),
                   static_cast<unsigned>(control.previousExitCode), dump);
-    PluginLogs(initialised).WriteErrorDetail(kBridgeSource, __LINE__, static_cast<int32_t>(control.previousExitCode),
-                                             texts::kHelperRestarted, detail);
+    PluginLogs(initialised).WriteError(kBridgeSource, __LINE__, static_cast<int32_t>(control.previousExitCode),
+                                       {texts::kHelperRestarted, "\n", detail});
     control.dumpName[0] = '\0';
     control.dumpError = 0;
     SetDumpDirectory(PluginLogDirectory(initialised));
