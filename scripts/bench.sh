@@ -19,20 +19,22 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench --target player_bench >/dev/null
 build/bench/bin/player_bench "$@"
 
+# The bench program of a Windows preset under Wine, in a prefix of its own:
+# windows_bench PRESET WINE_SCRIPT.
+windows_bench() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" --target player_bench >/dev/null
+    (cd "build/$1/bin" && WINEPREFIX=$repo/build/$1/bench-prefix "$repo/scripts/$2" ./player_bench.exe | tr -d '\r')
+}
+
 echo
 echo "=== win32: the DLL under Wine"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target player_bench >/dev/null
-win32=$(cd build/win32/bin && WINEPREFIX=$repo/build/win32/bench-prefix "$repo/scripts/wine-run.sh" ./player_bench.exe |
-    tr -d '\r')
+win32=$(windows_bench win32 wine-run.sh)
 echo "$win32"
 
 echo
 echo "=== win64: Play_InputData through the 64-bit DLL and its helper under 64-bit Wine"
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target player_bench >/dev/null
-win64=$(cd build/win64/bin && WINEPREFIX=$repo/build/win64/bench-prefix "$repo/scripts/wine64-run.sh" ./player_bench.exe |
-    tr -d '\r')
+win64=$(windows_bench win64 wine64-run.sh)
 echo "$win64"
 
 echo
