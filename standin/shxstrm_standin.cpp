@@ -7,7 +7,6 @@
 #include "vendor/shx_strm.h"
 
 #include <chrono>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
