@@ -40,7 +40,7 @@ mkdir -p "$top/bin" "$top/debug" "$top/examples" "$top/include" "$top/lib"
 # The binaries as linked: stripped, each naming its PDB by file name, which
 # lies in debug/ (debug/x86/ for those of bin/x86/).
 ship() {
-    local build=$1 binary=$2 folder=$3
+    local build=$1 binary=$2 folder=${3:-}
     mkdir -p "$top/bin/$folder" "$top/debug/$folder"
     cp "build/$build/bin/$binary" "$top/bin/$folder/"
     cp "build/$build/bin/${binary%.*}.pdb" "$top/debug/$folder/"
