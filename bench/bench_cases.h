@@ -9,7 +9,7 @@
 // again: the vendor calls it makes for an input are read from the stand-in's
 // journal and made again directly, and a record's bytes are read from its log.
 
-#include "PelShx_PlaySDK.h"
+#include "bench_player.h"
 #include "shxstrm_standin.h"
 
 #include <cstdint>
@@ -17,44 +17,6 @@
 #include <vector>
 
 namespace bench {
-
-// The system drive of the run and the plug-in's configuration file on it.
-// Natively the drive is a temporary directory of the run's own. On Windows it
-// is the real one: a configuration file found there that this program did not
-// write is never touched, and the run refuses to start. What the run writes
-// is removed at its end.
-class Drive {
-public:
-    Drive();
-    ~Drive();
-    Drive(const Drive&) = delete;
-    Drive& operator=(const Drive&) = delete;
-
-    // False, with the reason in error, when the configuration file may not be written.
-    bool Usable(std::string& error) const;
-    void Configure(int debugLevel) const;
-    std::string TraceDirectory() const { return root + "tavo/pelshx-bench-trace/"; }
-
-private:
-    std::string root;
-    std::string configFile;
-};
-
-// The one player, its port bound and opened at a debug level.
-class StartedPlayer {
-public:
-    StartedPlayer(const Drive& drive, int debugLevel);
-    ~StartedPlayer();
-    StartedPlayer(const StartedPlayer&) = delete;
-    StartedPlayer& operator=(const StartedPlayer&) = delete;
-
-    int32_t Input();
-    // A call the plug-in refuses with an error record and nothing else.
-    int32_t RefusedCall();
-
-private:
-    IPlayer* player;
-};
 
 // Each side forgets the stand-in's journal as often as the other.
 class JournalKeeper {
@@ -71,7 +33,7 @@ private:
 // Play_InputData, or a refused call writing one error record, through the plug-in.
 class PluginInput {
 public:
-    PluginInput(const Drive& drive, int debugLevel) : player(drive, debugLevel) {}
+    PluginInput(const Drive& drive, int debugLevel) : player(drive, debugLevel) { ShxStandin_Reset(); }
     void operator()()
     {
         player.Input();
@@ -85,7 +47,7 @@ private:
 
 class PluginErrorRecord {
 public:
-    explicit PluginErrorRecord(const Drive& drive) : player(drive, 0) {}
+    explicit PluginErrorRecord(const Drive& drive) : player(drive, 0) { ShxStandin_Reset(); }
     void operator()() { player.RefusedCall(); }
 
 private:

@@ -5,16 +5,25 @@
 // rounds' wall times per call, so that a busy moment of the machine weighs on
 // both sides alike and a round the system interrupts is left out.
 //
+// Then it times Play_InputData call by call (input_latency.h). Built for the
+// 64-bit DLL, which runs the plug-in and the vendor library in its helper, it
+// does only that: nothing of the vendor library is in this process to
+// compare with.
+//
 // It writes the configuration file on the system drive for its runs, and only
 // where none is: under Wine, give it a prefix of its own (scripts/bench.sh).
 
+#ifndef PELSHX_BENCH_BRIDGED
 #include "bench_cases.h"
+#endif
+#include "input_latency.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#ifndef PELSHX_BENCH_BRIDGED
 namespace {
 
 struct Medians {
@@ -64,6 +73,7 @@ constexpr int kFileRounds = 301;
 constexpr int kFileCalls = 5;
 
 }  // namespace
+#endif
 
 int main()
 {
@@ -73,6 +83,7 @@ int main()
         std::fprintf(stderr, "player_bench: %s\n", error.c_str());
         return 1;
     }
+#ifndef PELSHX_BENCH_BRIDGED
     std::printf("%-86s %14s %14s %6s\n", "wall time per call, median of the rounds", "plug-in", "without it",
                 "ratio");
     // Each counterpart is made before its plug-in case, which keeps the one player.
@@ -100,5 +111,7 @@ int main()
         Print(bench::kComparisons[3], Alternate(plugin, counterpart, kQuickRounds, kQuickCalls), kQuickRounds,
               kQuickCalls);
     }
+#endif
+    bench::PrintInputLatencies(drive);
     return 0;
 }

@@ -1,36 +1,61 @@
 #!/usr/bin/env bash
-# Builds the 32-bit Windows plug-in and writes the package that host
-# developers and deployers receive, build/package/PelShx_PlaySDK-<version>-win32.zip,
-# printing its path as the last line. The same commit gives the same bytes in
-# any clone: the only time stamp is the commit's, the binaries and their PDBs
-# hold no build paths, and the files go in in a fixed order with fixed modes.
+# Builds the Windows plug-in and writes the package that host developers and
+# deployers receive, printing its path as the last line:
+#   scripts/package.sh [win32]   build/package/PelShx_PlaySDK-<version>-win32.zip, for 32-bit hosts
+#   scripts/package.sh win64     build/package/PelShx_PlaySDK-<version>-win64.zip, for 64-bit hosts:
+#                                the 64-bit DLL, and in bin/x86 its helper and the 32-bit plug-in
+# The same commit gives the same bytes in any clone: the only time stamp is
+# the commit's, the binaries and their PDBs hold no build paths, and the files
+# go in in a fixed order with fixed modes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+arch=${1:-win32}
+case $arch in
+win32 | win64) ;;
+*) echo "usage: scripts/package.sh [win32|win64]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 
-cmake --preset win32 >/dev/null
 mkdir -p build/package
-build_log=build/package/build.log
-if ! cmake --build --preset win32 --target PelShx_PlaySDK pelshx_host >"$build_log" 2>&1; then
-    cat "$build_log" >&2
-    exit 1
-fi
+build_log=build/package/build-$arch.log
+build() {
+    cmake --preset "$1" >/dev/null
+    if ! cmake --build --preset "$1" --target "${@:2}" >"$build_log" 2>&1; then
+        cat "$build_log" >&2
+        exit 1
+    fi
+}
+# The 64-bit package carries the 32-bit build's plug-in and helper.
+build win32 PelShx_PlaySDK pelshx_host pelshx_bridge32 SHXStrm
+[ "$arch" = win64 ] && build win64 PelShx_PlaySDK pelshx_host
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)
-name=PelShx_PlaySDK-$version-win32
+name=PelShx_PlaySDK-$version-$arch
 top=build/package/$name
 zip=build/package/$name.zip
 rm -rf "$top" "$zip"
 mkdir -p "$top/bin" "$top/debug" "$top/examples" "$top/include" "$top/lib"
 
-# The binaries as linked: stripped, each naming its PDB by file name.
-for binary in PelShx_PlaySDK.dll pelshx_host.exe; do
-    cp "build/win32/bin/$binary" "$top/bin/"
-    cp "build/win32/bin/${binary%.*}.pdb" "$top/debug/"
-done
-cp build/win32/include/PelShx_PlaySDK.h "$top/include/"
-cp build/win32/lib/PelShx_PlaySDK.lib build/win32/lib/libPelShx_PlaySDK.dll.a src/plugin/PelShx_PlaySDK.def "$top/lib/"
+# The binaries as linked: stripped, each naming its PDB by file name, which
+# lies in debug/ (debug/x86/ for those of bin/x86/).
+ship() {
+    local build=$1 binary=$2 folder=${3:-}
+    mkdir -p "$top/bin/$folder" "$top/debug/$folder"
+    cp "build/$build/bin/$binary" "$top/bin/$folder/"
+    cp "build/$build/bin/${binary%.*}.pdb" "$top/debug/$folder/"
+}
+ship "$arch" PelShx_PlaySDK.dll
+ship "$arch" pelshx_host.exe
+if [ "$arch" = win32 ]; then
+    cp src/plugin/PelShx_PlaySDK.def "$top/lib/"
+else
+    ship win32 PelShx_PlaySDK.dll x86
+    ship win32 pelshx_bridge32.exe x86
+    cp src/bridge/PelShx_PlaySDK64.def "$top/lib/PelShx_PlaySDK.def"
+fi
+cp "build/$arch/include/PelShx_PlaySDK.h" "$top/include/"
+cp "build/$arch/lib/PelShx_PlaySDK.lib" "build/$arch/lib/libPelShx_PlaySDK.dll.a" "$top/lib/"
 cp examples/CMakeLists.txt examples/host.c examples/host.cpp "$top/examples/"
 cp packaging/README.md CHANGELOG.md "$top/"
 (cd "$top" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)

@@ -3,10 +3,10 @@
 
 #include "live_channels.h"
 #include "shxstrm_standin.h"
+#include "test_hooks.h"
 #include "vendor/shx_strm.h"
 
 #include <chrono>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -86,50 +86,12 @@ int64_t AsArgument(T value)
         return static_cast<int64_t>(value);
 }
 
-// The file that SHXSTRM_JOURNAL names, opened on first use; null when none is named.
-std::FILE* JournalFile()
-{
-    static std::FILE* const file = [] {
-        const char* name = std::getenv("SHXSTRM_JOURNAL");
-        return name != nullptr && *name != '\0' ? std::fopen(name, "w") : nullptr;
-    }();
-    return file;
-}
-
-// Milliseconds since the first call written to the journal file.
-double JournalMilliseconds(int64_t microseconds)
-{
-    static int64_t start = -1;
-    if (start < 0) start = microseconds;
-    return static_cast<double>(microseconds - start) / 1e3;
-}
-
-// One call as a line of the journal file, for a person to read:
-// "    +12.3 ms  SHX_PlayStrm_SetWnd(0, 0x00000000, 0) -> 0".
-template <typename... Args>
-void WriteJournalLine(const ShxCall& call, Args... args)
-{
-    std::FILE* file = JournalFile();
-    if (file == nullptr) return;
-    std::fprintf(file, "%+10.1f ms  %s(", JournalMilliseconds(call.microseconds), kShxFunctionNames[call.function]);
-    const char* separator = "";
-    [[maybe_unused]] const auto print = [&](auto value) {
-        if constexpr (std::is_pointer_v<decltype(value)>)
-            std::fprintf(file, "%s0x%08" PRIxPTR, separator, reinterpret_cast<uintptr_t>(value));
-        else
-            std::fprintf(file, "%s%" PRId64, separator, static_cast<int64_t>(value));
-        separator = ", ";
-    };
-    (print(args), ...);
-    std::fprintf(file, ") -> %" PRId32 "\n", call.status);
-    std::fflush(file);
-}
-
 template <typename... Args>
 int32_t Record(ShxFunction function, int32_t status, Args... args)
 {
+    InjectFault(function);
     ShxCall call{function, status, static_cast<int32_t>(sizeof...(Args)), {AsArgument(args)...}, NowMicroseconds()};
-    WriteJournalLine(call, args...);
+    WriteJournalLine(call);
     try {
         state().journal.push_back(call);
     } catch (...) {

@@ -17,7 +17,8 @@
 // SHXSTRM_SIMULATE=16384,131072.
 //
 // When the environment variable SHXSTRM_JOURNAL names a file, every call is
-// also written there as a line, with its time since the first call.
+// also appended there as a line, with its time since the first call
+// (test_hooks.h).
 
 #include "vendor/shx_strm.h"  // ShxFunction
 

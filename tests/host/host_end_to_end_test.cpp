@@ -135,6 +135,7 @@ protected:
         drive = new SystemDrive();
         std::remove(drive->RuntimeLog().c_str());
         std::remove(drive->ErrorLog().c_str());
+        std::remove(drive->Journal().c_str());  // the stand-in appends to it
         // A buffer of two chunks that drains one chunk in 100 ms, fed as fast
         // as the plug-in returns: the vendor library must refuse data.
         run = RunProgram("pelshx_host",

@@ -25,6 +25,10 @@ void CloseLibrary(void* library);
 // the plug-in stays loaded; null when it is not loaded.
 void* LoadedVendorLibrary();
 
+// True when the plug-in this program loads runs the vendor library in a
+// helper process of its own (the 64-bit Windows plug-in) rather than in this one.
+bool PluginRunsInHelper();
+
 // The file the system loads for a library path or bare name; "" when it finds none.
 std::string FindLibraryFile(const std::string& pathOrName);
 // The full file name of a loaded library; "" when the system cannot tell.

@@ -55,6 +55,11 @@ void CloseLibrary(void* library)
     dlclose(library);
 }
 
+bool PluginRunsInHelper()
+{
+    return false;
+}
+
 void* LoadedVendorLibrary()
 {
     void* vendor = dlopen(VendorLibraryName(), RTLD_LAZY | RTLD_NOLOAD);

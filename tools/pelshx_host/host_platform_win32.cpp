@@ -80,6 +80,11 @@ void CloseLibrary(void* library)
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
+bool PluginRunsInHelper()
+{
+    return sizeof(void*) == 8;
+}
+
 const char* VendorLibraryName()
 {
     return "SHXStrm.dll";

@@ -1,6 +1,7 @@
 #include "installation_check.h"
 
 #include "config_diagnosis.h"
+#include "helper_folder_check.h"
 #include "host_platform.h"
 #include "player_library.h"
 
@@ -166,10 +167,15 @@ bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
     Findings findings(out);
     PlayerLibrary library;
     PluginProblem problem;
-    if (CheckPlugin(library, pluginPath, problem, findings))
+    const bool loaded = CheckPlugin(library, pluginPath, problem, findings);
+    if (host_platform::PluginRunsInHelper()) {
+        const std::string found = host_platform::FindLibraryFile(pluginPath);
+        CheckHelperFolder(loaded ? library.File() : found.empty() ? pluginPath : found, findings);
+    } else if (loaded) {
         CheckLoadedVendor(findings);
-    else
+    } else {
         CheckVendorAlone(problem, findings);
+    }
 
     std::string root;
     if (GetSystemDriveRoot(root) != 0) {

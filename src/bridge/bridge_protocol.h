@@ -1,0 +1,128 @@
+#pragma once
+
+// What the 64-bit bridge DLL and its 32-bit helper share: the layout of the
+// control block, one small section that never moves, and the meaning of its
+// fields. Call data (input, open buffers, capture paths) lives in a second
+// section that the bridge replaces by a larger one when a call needs it.
+// Every field has the same size and offset in both programs.
+//
+// One call: the bridge fills request, args, pointers and data, bumps
+// sequence and sets the request event; the helper copies sequence to taken,
+// makes the call on the plug-in, fills result and out and sets the response
+// event. Exactly one call is in flight at any time.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace bridge {
+
+// The slots of IPlayer, in table order: a request names one of them.
+enum Slot : int32_t {
+    kInit,
+    kUninit,
+    kSetOverlayMode,
+    kGetPreviewMode,
+    kSetOpenMode,
+    kOpenStream,
+    kInputData,
+    kCloseStream,
+    kPlayState,
+    kGetPlayState,
+    kSetVolume,
+    kGetVolume,
+    kGetPicture,
+    kRefreshPlay,
+    kGetHeadLen,
+    kGetPictureSize,
+    kReserved16,
+    kGetPicQuality,
+    kReserved18,
+    kGetThrowNum,
+    kReserved20,
+    kSetVideoPara,
+    kReserved22,
+    kSetDispRegion,
+    kReserved24,
+    kReserved25,
+    kSlotCount
+};
+
+// Requests beyond the slots.
+enum Control : int32_t {
+    kMapData = 100,       // args[0]: the new data section's handle in the helper, args[1]: its size
+    kWriteRestartRecord,  // args[0]: 1 when Play_Init has been replayed
+    kRelease,             // ReleaseSinglePlayerDll, after which the helper ends
+};
+
+// How the helper's start went, in startState.
+enum StartState : int32_t {
+    kStarting = 0,
+    kReady,
+    kPluginNotLoaded,  // startError: the system's error code
+    kNoExports,
+    kNoPlayer,  // CreateSinglePlayerDll gave null
+    kBadCommandLine,
+};
+
+constexpr uint32_t kProtocolVersion = 1;
+constexpr int kMaxArgs = 6;
+constexpr int kMaxOuts = 6;
+// Largest buffer one call may carry: an input, an open buffer or a capture path.
+constexpr uint32_t kMaxCallData = 16u * 1024 * 1024;
+// The data section's size at the start; it grows in powers of two.
+constexpr uint32_t kInitialDataSize = 256u * 1024;
+// A capture path is read up to its NUL, at most this many bytes with it.
+constexpr uint32_t kMaxPathBytes = 260;
+// Capture values below this are never addresses on Windows: they are handed
+// over as the numbers they are.
+constexpr uintptr_t kLowestAddress = 0x10000;
+constexpr std::size_t kDumpNameBytes = 64;
+
+// pointers: bit i set when the host passed a non-null pointer for out[i]; the
+// data pointer of the call is kDataPointer.
+constexpr uint32_t kDataPointer = 1u << 31;
+
+// The source the bridge's own error records name.
+constexpr char kBridgeSource[] = ".\\Src\\PelShxBridge";
+
+// Where a helper ended, beside the slots: at its start, in the replay for a
+// new helper, or between two calls (a thread of the vendor library crashed).
+enum EndedIn : int32_t { kEndedInReplay = -1, kEndedBetweenCalls = -2, kEndedAtStart = -3 };
+
+// "Play_InputData()" for a slot, else "its start", "the replay" or "between calls".
+const char* RequestName(int32_t request);
+
+struct ControlBlock {
+    uint32_t version;
+    // Start-up, written by the helper before its first response.
+    int32_t startState;
+    uint32_t startError;
+
+    // The call in flight.
+    uint32_t sequence;  // bumped by the bridge for each request
+    uint32_t taken;     // the sequence the helper has started on
+    int32_t request;    // an IPlayer slot or a Control value
+    int32_t args[kMaxArgs];
+    uint32_t pointers;
+    uint32_t dataSize;
+    int32_t result;
+    int32_t out[kMaxOuts];
+
+    // A helper that crashes sets crashCode (the exception code) before it
+    // writes its dump, and dumpName (file name only) once the dump is
+    // written, or dumpError (the system's error code) when it could not be.
+    std::atomic<uint32_t> crashCode;
+    char dumpName[kDumpNameBytes];
+    uint32_t dumpError;
+    // Set by the bridge before it starts a helper in place of one that ended:
+    // its exit code and the call it ended in, for the restart record.
+    uint32_t previousExitCode;
+    int32_t previousRequest;
+};
+
+static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free);
+static_assert(offsetof(ControlBlock, crashCode) == 84, "the same layout for both programs");
+static_assert(sizeof(ControlBlock) == 164, "the same layout for both programs");
+
+}  // namespace bridge

@@ -1,0 +1,319 @@
+// The 64-bit DLL as a 64-bit host sees it when the vendor library crashes or
+// hangs in the helper (the stand-in told to through its environment, which a
+// new helper takes from this process), when buffers of every size cross, and
+// when the host itself is killed.
+
+#include "PelShx_PlaySDK.h"
+#include "support/file_helpers.h"
+#include "support/temporary_root.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_files::ReadBytes;
+using test_files::ReadText;
+using test_files::WriteText;
+
+const uint32_t kCrashCode = 0xC0000005;          // the access violation
+const uint32_t kEmulatedCrashCode = 0xC000001D;  // the same fault where QEMU runs 32-bit programs
+const int32_t kWatchdogExitCode = 258;
+
+std::string Root()
+{
+    return test_files::TemporaryRootPath();
+}
+
+class Bridge : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        traceDirectory = Root() + "trace/";
+        journalFile = Root() + "journal.txt";
+        test_files::Remove(journalFile);
+        std::filesystem::remove_all(traceDirectory);
+        WriteText(test_files::SystemDriveRoot() + "tavo/cfg/TAVO.cfg",
+                  "[GLOBAL]\n[TRACE_PATH] [" + traceDirectory + "]\n[DEBUG_LEVEL] [0]\n");
+        SetEnvironmentVariableA("SHXSTRM_JOURNAL", journalFile.c_str());
+        plugin = LoadLibraryA("PelShx_PlaySDK.dll");
+        ASSERT_NE(nullptr, plugin);
+        create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
+            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
+        release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(
+            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "ReleaseSinglePlayerDll")));
+        ASSERT_TRUE(create != nullptr && release != nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (player != nullptr) release(player);
+        SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
+        SetEnvironmentVariableA("SHXSTRM_JOURNAL", nullptr);
+        FreeLibrary(plugin);
+    }
+
+    // A player with Play_Init done and `port` open, bound after port 9 so that
+    // it has channel 1.
+    void StartPort(int32_t port)
+    {
+        player = create();
+        ASSERT_NE(nullptr, player);
+        ASSERT_EQ(PLAY_OK, player->Play_Init(0));
+        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(9, 0));
+        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(port, 0));
+        ASSERT_EQ(PLAY_OK, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), port, kData, sizeof kData, 0));
+    }
+
+    int32_t Input(int32_t port) { return player->Play_InputData(port, kData, sizeof kData, 0); }
+
+    // The journal's lines of a function, without their times and line ends.
+    std::vector<std::string> JournalLines(const std::string& function) const
+    {
+        std::vector<std::string> lines;
+        std::istringstream journal(ReadText(journalFile));
+        for (std::string line; std::getline(journal, line);) {
+            const std::size_t call = line.find(" ms  ");
+            if (call != std::string::npos && line.compare(call + 5, function.size() + 1, function + "(") == 0)
+                lines.push_back(line.substr(call + 5));
+        }
+        return lines;
+    }
+
+    std::string ErrorLog() const { return ReadText(traceDirectory + "PelShx_Player_Error.log"); }
+
+    std::vector<std::string> Dumps() const
+    {
+        std::vector<std::string> dumps;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(traceDirectory, ignored))
+            if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
+        return dumps;
+    }
+
+    static const uint8_t kData[16];
+    std::string traceDirectory;
+    std::string journalFile;
+    HMODULE plugin = nullptr;
+    PFN_CreateSinglePlayerDll create = nullptr;
+    PFN_ReleaseSinglePlayerDll release = nullptr;
+    IPlayer* player = nullptr;
+};
+
+const uint8_t Bridge::kData[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+
+TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
+{
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "crash,SHX_PlayStrm_InputData,5");
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    ASSERT_EQ(PLAY_OK, player->Play_SetOverlayMode(3, 0x123456));
+    ASSERT_EQ(PLAY_OK, player->Play_SetVolume(3, 40));
+    ASSERT_EQ(PLAY_OK, player->Play_PlayState(3, 4));
+    for (int input = 1; input <= 4; ++input) EXPECT_EQ(PLAY_OK, Input(3)) << "input " << input;
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3)) << "the input the vendor library crashed in";
+    SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
+
+    for (int input = 6; input <= 8; ++input) EXPECT_EQ(PLAY_OK, Input(3)) << "input " << input;
+    int32_t overlay = 0, state = 0, volume = 0;
+    uint32_t colorKey = 0;
+    EXPECT_EQ(PLAY_OK, player->Play_GetPreviewMode(3, &overlay, &colorKey));
+    EXPECT_EQ(1, overlay);
+    EXPECT_EQ(0x123456u, colorKey);
+    EXPECT_EQ(PLAY_OK, player->Play_GetPlayState(3, &state));
+    EXPECT_EQ(4, state);
+    EXPECT_EQ(PLAY_OK, player->Play_GetVolume(3, &volume));
+    EXPECT_EQ(40, volume);
+
+    // Every input, before and after, on the port's channel 1; the crashed one
+    // never came back and was not tried again.
+    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
+    ASSERT_EQ(7u, inputs.size());
+    for (const std::string& line : inputs) EXPECT_EQ(0u, line.find("SHX_PlayStrm_InputData(1, ")) << line;
+
+    // The access violation's code is the helper's exit code; where QEMU runs
+    // 32-bit programs, Wine cannot tell what kind of fault it was and reports
+    // an illegal instruction instead. The dump is named in the record.
+    const std::vector<std::string> dumps = Dumps();
+    const std::string log = ErrorLog();
+    ASSERT_EQ(1u, dumps.size()) << log;
+    const uint32_t code = log.find("exit code 0xC000001D") != std::string::npos ? kEmulatedCrashCode : kCrashCode;
+    char record[128];
+    std::snprintf(record, sizeof record, "ErrCode:[%d]", static_cast<int32_t>(code));
+    EXPECT_NE(std::string::npos, log.find(record)) << log;
+    std::snprintf(record, sizeof record, "Play_InputData(), exit code 0x%08X, dump %s]", static_cast<unsigned>(code),
+                  dumps[0].c_str());
+    EXPECT_NE(std::string::npos, log.find(record)) << log;
+    EXPECT_EQ("MDMP", ReadBytes(traceDirectory + dumps[0]).substr(0, 4)) << "a minidump's signature";
+}
+
+TEST_F(Bridge, HungCallIsEndedByTheWatchdog)
+{
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "hang,SHX_PlayStrm_InputData,2");
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    EXPECT_EQ(PLAY_OK, Input(3));
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    EXPECT_GE(waited.count(), 3000);
+    EXPECT_LT(waited.count(), 8000);
+    SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
+
+    EXPECT_EQ(PLAY_OK, Input(3));
+    EXPECT_TRUE(Dumps().empty());
+    EXPECT_NE(std::string::npos, ErrorLog().find("Play_InputData(), exit code 0x00000102, no dump")) << ErrorLog();
+    EXPECT_NE(std::string::npos, ErrorLog().find("ErrCode:[" + std::to_string(kWatchdogExitCode) + "]"));
+}
+
+TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
+{
+    // Every helper crashes at its first input.
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "crash,SHX_PlayStrm_InputData,1");
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    for (int crash = 1; crash <= 3; ++crash) EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3)) << "crash " << crash;
+    SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
+    const std::size_t callsBefore = JournalLines("SHX_PlayStrm").size();
+    int32_t volume = -1;
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_GetVolume(3, &volume));
+    EXPECT_EQ(-1, volume);
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_Init(0));
+    EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm").size()) << "no helper answered";
+    EXPECT_LE(Dumps().size(), 5u);
+
+    release(player);
+    player = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    EXPECT_EQ(PLAY_OK, Input(3));
+}
+
+TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    std::vector<uint8_t> data(16 * 1024 * 1024);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+    for (uint32_t size : {4096u, 1024u * 1024u + 1, 16u * 1024u * 1024u})
+        EXPECT_EQ(PLAY_OK, player->Play_InputData(3, data.data(), size, 'A')) << size;
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, data.data(), 16u * 1024u * 1024u + 1, 'A'));
+    // Data that cannot be read is refused, not copied.
+    void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    VirtualFree(freed, 0, MEM_RELEASE);
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, static_cast<uint8_t*>(freed), 16, 0));
+    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
+    ASSERT_EQ(3u, inputs.size());
+    uint32_t hash = 2166136261u;  // FNV-1a, as the stand-in writes it
+    for (std::size_t i = 0; i < data.size(); ++i) hash = (hash ^ data[i]) * 16777619u;
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0", hash);
+    EXPECT_EQ(expected, inputs[2]);
+}
+
+TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    const char path[] = "C:\\shots\\port3.bmp";
+    EXPECT_EQ(PLAY_OK, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(path)));
+    EXPECT_EQ(PLAY_OK, player->Play_GetPicture(3, 5));
+    // An address with nothing behind it is refused rather than read.
+    void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    VirtualFree(freed, 0, MEM_RELEASE);
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(freed)));
+    const std::vector<std::string> captures = JournalLines("SHX_PlayStrm_CapImageBmp");
+    ASSERT_EQ(2u, captures.size());
+    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0", captures[0]);
+    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) -> 0", captures[1]);
+}
+
+// The helper processes this process started.
+std::vector<DWORD> ChildrenOf(DWORD parent)
+{
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+// Starts this program again as a host that makes a player and then says so
+// in a file; kills it once its helper exists (while the helper starts) or once
+// its player is made, and expects the helper to be gone a second later.
+void KillHostAndExpectNoHelper(bool whileHelperStarts)
+{
+    const std::string ready = Root() + (whileHelperStarts ? "starting-host-ready" : "host-ready");
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --hold-player " +
+                               std::wstring(ready.begin(), ready.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION host = {};
+    ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host));
+    // A helper may take long to start where 32-bit programs are emulated.
+    std::vector<DWORD> helpers;
+    for (int wait = 0; wait < 60000; wait += 5) {
+        helpers = ChildrenOf(host.dwProcessId);
+        if (whileHelperStarts ? !helpers.empty() : std::filesystem::exists(ready)) break;
+        Sleep(5);
+    }
+    ASSERT_EQ(1u, helpers.size()) << "the host's helper";
+    HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, helpers[0]);
+    ASSERT_NE(nullptr, helper);
+    EXPECT_EQ(whileHelperStarts, !std::filesystem::exists(ready)) << "the player was made before the host was killed";
+    TerminateProcess(host.hProcess, 9);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(helper, 1000)) << "the helper outlived its host by a second";
+    CloseHandle(helper);
+    CloseHandle(host.hProcess);
+    CloseHandle(host.hThread);
+}
+
+TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
+{
+    KillHostAndExpectNoHelper(true);
+    KillHostAndExpectNoHelper(false);
+}
+
+TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
+{
+    // A copy of the DLL in a folder without x86 beside it.
+    const std::string folder = Root() + "alone/";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(CopyFileA("PelShx_PlaySDK.dll", (folder + "PelShx_PlaySDK.dll").c_str(), FALSE));
+    const std::string errorLog = test_files::SystemDriveRoot() + "tavo/tavo_error.log";
+    const std::string before = ReadText(errorLog);
+    HMODULE alone = LoadLibraryA((folder + "PelShx_PlaySDK.dll").c_str());
+    ASSERT_NE(nullptr, alone);
+    auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
+        reinterpret_cast<void (*)()>(GetProcAddress(alone, "CreateSinglePlayerDll")));
+    ASSERT_NE(nullptr, create);
+    EXPECT_EQ(nullptr, create());
+    FreeLibrary(alone);
+    const std::string added = ReadText(errorLog).substr(before.size());
+    EXPECT_NE(std::string::npos, added.find("\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf\ncannot start "))
+        << added;
+    EXPECT_NE(std::string::npos, added.find("alone\\x86\\pelshx_bridge32.exe")) << added;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string(argv[1]) == "--hold-player") {
+        HMODULE plugin = LoadLibraryA("PelShx_PlaySDK.dll");
+        auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
+            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
+        if (create == nullptr || create() == nullptr) return 1;
+        WriteText(argv[2], "ready");
+        Sleep(INFINITE);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
