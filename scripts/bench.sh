@@ -20,16 +20,17 @@ cmake --build --preset bench --target player_bench >/dev/null
 build/bench/bin/player_bench "$@"
 
 # The bench program of a Windows preset under Wine, in a prefix of its own:
-# windows_bench PRESET WINE_SCRIPT.
+# windows_bench PRESET WINE_SCRIPT [MORE_TARGETS...].
 windows_bench() {
     cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" --target player_bench >/dev/null
+    cmake --build --preset "$1" --target player_bench "${@:3}" >/dev/null
     (cd "build/$1/bin" && WINEPREFIX=$repo/build/$1/bench-prefix "$repo/scripts/$2" ./player_bench.exe | tr -d '\r')
 }
 
 echo
 echo "=== win32: the DLL under Wine"
-win32=$(windows_bench win32 wine-run.sh)
+# The win64 DLL's x86 folder takes its helper from the win32 build.
+win32=$(windows_bench win32 wine-run.sh pelshx_bridge32)
 echo "$win32"
 
 echo
