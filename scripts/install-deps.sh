@@ -45,11 +45,19 @@ qemu_user_major() {
     version=${version#*:}
     echo "${version%%.*}"
 }
+# The archive this machine already takes the release itself from, so that the
+# backports come through the same mirror or proxy.
+debian_mirror() {
+    apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
+        awk -v release="$1" '$2 == release { print $1; exit }'
+}
 install_recent_qemu_user() {
     [ "$(qemu_user_major qemu-user)" -ge 8 ] 2>/dev/null && return 0
-    local codename
+    local codename mirror
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    echo "deb http://deb.debian.org/debian ${codename}-backports main" |
+    mirror=$(debian_mirror "$codename")
+    [ -n "$mirror" ] || { echo "no Debian source for $codename in the apt configuration" >&2; return 1; }
+    echo "deb $mirror ${codename}-backports main" |
         $sudo tee /etc/apt/sources.list.d/${codename}-backports.list >/dev/null
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
