@@ -64,6 +64,7 @@ try {
 
 HelperLink::Outcome BridgePlayer::Send(const Call& call)
 {
+    state.MakeRoomFor(call.slot, call.args, call.data != nullptr ? call.dataSize : 0);
     if (call.dataSize > link.DataCapacity()) {
         const HelperLink::Outcome outcome = link.GrowData(call.dataSize);
         if (outcome != HelperLink::Outcome::Answered) return outcome;

@@ -54,8 +54,15 @@ void PlayerCalls::Carry()
     default: break;
     }
     control.result = CallSlot();
-    // After Play_Init a crash's dump goes beside the logs it points at.
-    if (control.request == kInit) SetDumpDirectory(PluginLogDirectory(true));
+    if (control.request == kInit) PointDumpsBesideLogs();
+}
+
+// After Play_Init a crash's dump goes beside the logs it points at; where the
+// dumps went so far when there is no memory to find them.
+void PlayerCalls::PointDumpsBesideLogs() noexcept
+try {
+    SetDumpDirectory(PluginLogDirectory(true));
+} catch (...) {
 }
 
 const uint8_t* PlayerCalls::DataPointer() const

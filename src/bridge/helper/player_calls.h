@@ -28,6 +28,7 @@ private:
     int32_t CallSlot();
     int32_t MapNewData();
     int32_t WriteRestartRecord();
+    void PointDumpsBesideLogs() noexcept;
     const uint8_t* DataPointer() const;
     template <typename T>
     T* OutPointer(int index, int offset = 0);
