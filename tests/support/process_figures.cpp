@@ -5,24 +5,20 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace {
 
-// Wine reports no private bytes; its processes are Linux processes, whose
-// resident size Wine shows through drive Z:.
+// The private bytes, from the process's own counters. Wine reports none, but
+// its pagefile usage, the memory committed to the process, which Windows
+// reports as the same figure, follows the process.
 uint64_t PrivateBytes()
 {
     PROCESS_MEMORY_COUNTERS_EX memory{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    if (memory.PrivateUsage != 0) return memory.PrivateUsage;
-    unsigned long pages = 0, resident = 0;
-    if (std::FILE* statm = std::fopen("Z:/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%lu %lu", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<uint64_t>(resident) * 4096u;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                              sizeof memory))
+        return 0;
+    return memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
 }
 
 // One entry of the system's handle table.
