@@ -27,6 +27,7 @@ int AllocationSweep::FailEachAllocationOf(const std::function<int32_t()>& call, 
 std::vector<NamedCall> EverySlot(IPlayer* player, int32_t port, int32_t unboundPort, const uint8_t* data,
                                  uint32_t size)
 {
+    // Where the out values land; none is looked at.
     static int32_t a = 0, b = 0, block[6] = {};
     static uint32_t key = 0;
     const int32_t p = port;
