@@ -290,19 +290,29 @@ TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
     KillHostAndExpectNoHelper(false);
 }
 
+// A file of an x86 folder: the same file of this one's, or another file of
+// this folder under its name.
+struct X86File {
+    X86File(const char* fileName, const char* source = nullptr) : name(fileName), from(source) {}  // NOLINT: implicit
+    const char* name;
+    const char* from;
+};
+
 // A copy of the DLL in a folder of its own, with what its x86 folder holds
 // (none: no x86 folder), answers null, leaves the system's error code for
 // GetLastError and writes an error record with that code naming the file
 // that failed.
-void ExpectNoPlayerFor(const char* fault, std::vector<const char*> x86Files, DWORD code, const std::string& file)
+void ExpectNoPlayerFor(const char* fault, std::vector<X86File> x86Files, DWORD code, const std::string& file)
 {
     SCOPED_TRACE(fault);
     const std::string folder = Root() + fault + "/";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(CopyFileA("PelShx_PlaySDK.dll", (folder + "PelShx_PlaySDK.dll").c_str(), FALSE));
     if (!x86Files.empty()) std::filesystem::create_directories(folder + "x86");
-    for (const char* x86File : x86Files)
-        ASSERT_TRUE(CopyFileA((std::string("x86/") + x86File).c_str(), (folder + "x86/" + x86File).c_str(), FALSE));
+    for (const X86File& x86File : x86Files) {
+        const std::string from = x86File.from != nullptr ? x86File.from : std::string("x86/") + x86File.name;
+        ASSERT_TRUE(CopyFileA(from.c_str(), (folder + "x86/" + x86File.name).c_str(), FALSE)) << from;
+    }
     const std::string errorLog = test_files::SystemDriveRoot() + "tavo/tavo_error.log";
     const std::string before = ReadText(errorLog);
     HMODULE alone = LoadLibraryA((folder + "PelShx_PlaySDK.dll").c_str());
@@ -324,7 +334,7 @@ void ExpectNoPlayerFor(const char* fault, std::vector<const char*> x86Files, DWO
     EXPECT_NE(std::string::npos, added.find(fault + std::string("\\") + file)) << added;
 }
 
-TEST(BridgeHost, EveryMissingPieceOfTheX86FolderGivesNoPlayerWithAReasonToRead)
+TEST(BridgeHost, EveryFaultOfTheX86FolderGivesNoPlayerWithAReasonToRead)
 {
     ExpectNoPlayerFor("no-x86-folder", {}, ERROR_PATH_NOT_FOUND, "x86\\pelshx_bridge32.exe");
     ExpectNoPlayerFor("no-helper", {"PelShx_PlaySDK.dll", "SHXStrm.dll"}, ERROR_FILE_NOT_FOUND,
@@ -333,6 +343,9 @@ TEST(BridgeHost, EveryMissingPieceOfTheX86FolderGivesNoPlayerWithAReasonToRead)
                       "x86\\SHXStrm.dll");
     ExpectNoPlayerFor("no-plugin", {"pelshx_bridge32.exe", "SHXStrm.dll"}, ERROR_MOD_NOT_FOUND,
                       "x86\\PelShx_PlaySDK.dll");
+    ExpectNoPlayerFor("64-bit-vendor-library",
+                      {"pelshx_bridge32.exe", "PelShx_PlaySDK.dll", {"SHXStrm.dll", "PelShx_PlaySDK.dll"}},
+                      ERROR_BAD_EXE_FORMAT, "x86\\SHXStrm.dll");
 }
 
 }  // namespace
