@@ -20,6 +20,10 @@
 # values, vendor calls (the stand-in's journal file) and log records as the
 # same host run in process through the 32-bit DLL under 32-bit Wine.
 #
+# Last, the package's binaries must carry no signature, and the current tree
+# is packaged again, signed with a throwaway certificate made by openssl:
+# every binary's signature must verify with osslsigncode against it.
+#
 # Usage: scripts/sdk-test.sh [ZIP]   (default: what scripts/package.sh writes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
