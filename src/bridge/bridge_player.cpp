@@ -109,7 +109,8 @@ bool BridgePlayer::Restart()
     const uint64_t started = GetTickCount64();
     StartProblem problem;
     if (!link.Start(HelperProgramFile(), problem)) {
-        ReportError(__LINE__, static_cast<int32_t>(problem.systemError), {texts::kHelperNotStarted, "\n", problem.text});
+        ReportError(__LINE__, static_cast<int32_t>(problem.systemError),
+                    {texts::kHelperNotStarted, "\n", problem.text});
         HelperLost(kEndedAtStart, started);
         return false;
     }

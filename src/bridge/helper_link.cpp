@@ -10,11 +10,11 @@ namespace bridge {
 
 namespace {
 
-// False, with the system's error code of the call that failed.
-bool SystemFailure(StartProblem& problem, const std::string& what)
+// False, with the system's error code of the call that just failed.
+bool SystemFailure(StartProblem& problem, const char* what, uint32_t code = GetLastError())
 {
-    problem.systemError = GetLastError();
-    problem.text = what + " failed with system error " + std::to_string(problem.systemError);
+    problem.systemError = code;
+    problem.text = std::string(what) + " failed with system error " + std::to_string(code);
     return false;
 }
 
@@ -137,9 +137,10 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
     const BOOL created = CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                         EXTENDED_STARTUPINFO_PRESENT | (madeInJob ? 0 : CREATE_SUSPENDED), nullptr,
                                         nullptr, &startup.StartupInfo, &started);
-    if (!created) SystemFailure(problem, "cannot start " + Narrow(helperFile) + ": CreateProcess");
+    const DWORD createError = GetLastError();
     DeleteProcThreadAttributeList(list);
-    if (!created) return false;
+    if (!created)
+        return SystemFailure(problem, ("cannot start " + Narrow(helperFile) + ": CreateProcess").c_str(), createError);
     if (!madeInJob) {
         // Without the job (a host in a job that allows no other) the helper
         // still ends with the host: it watches the host's handle itself.
