@@ -162,14 +162,22 @@ void PauseMilliseconds(unsigned milliseconds)
     Sleep(milliseconds);
 }
 
+// The C library's local time of the system clock, as _ftime and localtime
+// give it; the clock read directly, which under Wine costs a tenth of _ftime
+// (that also looks up the time zone each time).
 LocalTime CurrentLocalTime()
 {
-    struct _timeb now;
-    _ftime(&now);
-    const time_t seconds = now.time;
+    FILETIME clock;
+    GetSystemTimeAsFileTime(&clock);
+    const unsigned long long ticks = (static_cast<unsigned long long>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime;
+    constexpr unsigned long long kTicksPerMillisecond = 10000;
+    constexpr unsigned long long kUnixEpochInTicks = 116444736000000000ull;  // 1970-01-01 since 1601-01-01
+    const unsigned long long milliseconds = (ticks - kUnixEpochInTicks) / kTicksPerMillisecond;
+    const time_t seconds = static_cast<time_t>(milliseconds / 1000);
     const tm* local = localtime(&seconds);
     if (local == nullptr) return {1, 1, 0, 0, 0, 0};
-    return {local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec, now.millitm};
+    return {local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec,
+            static_cast<unsigned>(milliseconds % 1000)};
 }
 
 }  // namespace platform
