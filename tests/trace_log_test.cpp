@@ -846,7 +846,8 @@ private:
 TEST_F(TraceLogTest, StuckLockCostsOneWaitNotOnePerRecord)
 {
     using Clock = std::chrono::steady_clock;
-    const unsigned firstWait = platform::kAppendsTakeTheLock ? TraceLog::APPEND_LOCK_WAIT_MS : TraceLog::MOVE_LOCK_WAIT_MS;
+    const unsigned firstWait =
+        platform::kAppendsTakeTheLock ? TraceLog::APPEND_LOCK_WAIT_MS : TraceLog::MOVE_LOCK_WAIT_MS;
     const std::uintmax_t record = MeasuredRuntimeRecord();
     const StuckLock stuck(runtimeFile);
     ASSERT_TRUE(stuck.Taken());

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -63,8 +64,15 @@ class FileLock {
 public:
     explicit FileLock(const std::string& path);
     ~FileLock();
-    FileLock(FileLock&& other) noexcept;
-    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(FileLock&& other) noexcept : handle(kNoHandle) { *this = std::move(other); }
+    // Swapped: the moved-from lock closes what this one had.
+    FileLock& operator=(FileLock&& other) noexcept
+    {
+        std::swap(name, other.name);
+        std::swap(handle, other.handle);
+        std::swap(problem, other.problem);
+        return *this;
+    }
 
     // 0 when the lock is there to be taken; else the system's code for why it
     // could not be made or opened.
@@ -78,6 +86,7 @@ public:
     void Release() noexcept;
 
 private:
+    static const std::intptr_t kNoHandle;
     std::string name;
     std::intptr_t handle;  // Windows: the mutex; natively: the directory while the lock is taken
     std::uint32_t problem = 0;

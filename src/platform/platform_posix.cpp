@@ -3,9 +3,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +11,6 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
 
@@ -98,25 +95,15 @@ std::string DirectoryOf(const std::string& path)
 
 }  // namespace
 
-FileLock::FileLock(const std::string& path) : name(DirectoryOf(path)), handle(-1) {}
+const std::intptr_t FileLock::kNoHandle = -1;
+
+FileLock::FileLock(const std::string& path) : name(DirectoryOf(path)), handle(kNoHandle) {}
 
 FileLock::~FileLock()
 {
     Release();
 }
 
-FileLock::FileLock(FileLock&& other) noexcept
-    : name(std::move(other.name)), handle(std::exchange(other.handle, -1)), problem(other.problem)
-{
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept
-{
-    std::swap(name, other.name);
-    std::swap(handle, other.handle);
-    std::swap(problem, other.problem);
-    return *this;
-}
 
 // The directory is opened for each taking: held open it would be a file
 // descriptor of the host's that the plug-in keeps.
@@ -136,8 +123,8 @@ bool FileLock::Take(unsigned milliseconds) noexcept
 
 void FileLock::Release() noexcept
 {
-    if (handle >= 0) close(static_cast<int>(handle));  // closing lets go of the lock
-    handle = -1;
+    if (handle != kNoHandle) close(static_cast<int>(handle));  // closing lets go of the lock
+    handle = kNoHandle;
 }
 
 std::uint64_t MonotonicMilliseconds()

@@ -4,10 +4,8 @@
 
 #include <windows.h>
 #include <sddl.h>
-#include <sys/timeb.h>
 #include <cstdio>
 #include <ctime>
-#include <utility>
 
 namespace platform {
 
@@ -110,7 +108,9 @@ static_assert(kMutexUse == 0x00100001, "the descriptor grants what the lock asks
 
 // Made with the descriptor above, or opened asking for no more than the lock
 // needs when another host made it, so that a host of any account gets it.
-FileLock::FileLock(const std::string& path) : name(FileMutexName(path)), handle(0)
+const std::intptr_t FileLock::kNoHandle = 0;
+
+FileLock::FileLock(const std::string& path) : name(FileMutexName(path)), handle(kNoHandle)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ConvertStringSecurityDescriptorToSecurityDescriptorA(kMutexSecurity, SDDL_REVISION_1, &descriptor, nullptr);
@@ -123,25 +123,13 @@ FileLock::FileLock(const std::string& path) : name(FileMutexName(path)), handle(
 
 FileLock::~FileLock()
 {
-    if (handle != 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
+    if (handle != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-FileLock::FileLock(FileLock&& other) noexcept
-    : name(std::move(other.name)), handle(std::exchange(other.handle, 0)), problem(other.problem)
-{
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept
-{
-    std::swap(name, other.name);
-    std::swap(handle, other.handle);
-    std::swap(problem, other.problem);
-    return *this;
-}
 
 bool FileLock::Take(unsigned milliseconds) noexcept
 {
-    if (handle == 0) return false;
+    if (handle == kNoHandle) return false;
     const DWORD waited = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), milliseconds);
     // An abandoned mutex is owned all the same: its holder ended mid-write.
     return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
@@ -169,7 +157,8 @@ LocalTime CurrentLocalTime()
 {
     FILETIME clock;
     GetSystemTimeAsFileTime(&clock);
-    const unsigned long long ticks = (static_cast<unsigned long long>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime;
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime;
     constexpr unsigned long long kTicksPerMillisecond = 10000;
     constexpr unsigned long long kUnixEpochInTicks = 116444736000000000ull;  // 1970-01-01 since 1601-01-01
     const unsigned long long milliseconds = (ticks - kUnixEpochInTicks) / kTicksPerMillisecond;

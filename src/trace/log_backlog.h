@@ -23,6 +23,8 @@ public:
     // Keeps the record's bytes, or counts it as lost. Allocates nothing.
     void Keep(std::string_view record, std::string_view stamp) noexcept;
 
+    // Nothing kept, nothing lost.
+    bool Empty() const { return used == 0 && lost == 0; }
     std::string_view Kept() const { return {bytes.get(), used}; }
     // The kept records have been written.
     void ForgetKept() noexcept;

@@ -215,7 +215,7 @@ void TraceLog::WriteWaitingRecords() noexcept
 // since the file is then still too large.
 void TraceLog::Append(LogFile& log, const Record* record) noexcept
 {
-    if (record == nullptr && log.backlog.Kept().empty() && log.backlog.Lost() == 0) return;
+    if (record == nullptr && log.backlog.Empty()) return;
     std::int64_t size = -1;
     {
         const LockScope lock(log, platform::kAppendsTakeTheLock, APPEND_LOCK_WAIT_MS);
@@ -239,31 +239,30 @@ std::int64_t TraceLog::WriteInOrder(LogFile& log, const Record* record) noexcept
     std::int64_t size = -1;
     if (!backlog.Kept().empty()) {
         size = platform::AppendToFile(log.path, backlog.Kept().data(), backlog.Kept().size());
-        if (size == platform::kFileHeld) {
-            if (record != nullptr) backlog.Keep(record->Bytes(), record->Stamp());
-            return size;
-        }
-        if (size < 0)
-            backlog.LoseKept();  // such as the directory gone: they would have been lost as records
-        else
+        if (size >= 0)
             backlog.ForgetKept();
+        else if (size != platform::kFileHeld)
+            backlog.LoseKept();  // such as the directory gone: lost as records to it are
     }
-    if (backlog.Lost() != 0) {
-        char detail[40] = {};
-        std::snprintf(detail, sizeof detail, "%u, %.*s", static_cast<unsigned>(backlog.Lost()),
-                      static_cast<int>(LogBacklog::STAMP_CHARS), backlog.FirstLostStamp().data());
-        const Record note = Note(log, 0, texts::kRecordsLostWhileHeld, detail);
+    if (size != platform::kFileHeld && backlog.Lost() != 0) {
+        const Record note = LossNote(log);
         size = platform::AppendToFile(log.path, note.Bytes().data(), note.Bytes().size());
-        if (size == platform::kFileHeld) {
-            if (record != nullptr) backlog.Keep(record->Bytes(), record->Stamp());
-            return size;
-        }
         if (size >= 0) backlog.ForgetLost();
     }
     if (record == nullptr) return size;
-    size = platform::AppendToFile(log.path, record->Bytes().data(), record->Bytes().size());
+    if (size != platform::kFileHeld)
+        size = platform::AppendToFile(log.path, record->Bytes().data(), record->Bytes().size());
     if (size == platform::kFileHeld) backlog.Keep(record->Bytes(), record->Stamp());
     return size;
+}
+
+// "<count>, <time of the first lost record>".
+TraceLog::Record TraceLog::LossNote(const LogFile& log) const noexcept
+{
+    char detail[40] = {};
+    std::snprintf(detail, sizeof detail, "%u, %.*s", static_cast<unsigned>(log.backlog.Lost()),
+                  static_cast<int>(LogBacklog::STAMP_CHARS), log.backlog.FirstLostStamp().data());
+    return Note(log, 0, texts::kRecordsLostWhileHeld, detail);
 }
 
 TraceLog::Record TraceLog::Note(const LogFile& log, int32_t code, std::string_view text,

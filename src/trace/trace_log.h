@@ -88,6 +88,7 @@ private:
     static void MoveAside(LogFile& log) noexcept;
     // One of the logger's own records, in the form of the log it goes to.
     Record Note(const LogFile& log, int32_t code, std::string_view text, std::string_view detail) const noexcept;
+    Record LossNote(const LogFile& log) const noexcept;
 
     LogFile runtimeLog;
     LogFile errorLog;
