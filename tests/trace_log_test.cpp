@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,9 +31,12 @@
 #include <sddl.h>
 #else
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -797,6 +801,27 @@ TEST_F(TraceLogTest, FullDiskLosesRecordsUntilThereIsRoomAgain)
     EXPECT_EQ(openBefore, test_files::OpenFiles());
     WriteAbc(log);
     EXPECT_TRUE(HoldsRecords(ReadBytes(runtimeFile), {kAbcBody, kAbcBody}));
+}
+
+// A pipe without a reader in the log's place: the record is dropped at once;
+// the host does not wait, for good, for a reader.
+TEST_F(TraceLogTest, PipeWithoutReaderInPlaceOfTheLogDropsTheRecord)
+{
+    ASSERT_EQ(0, mkfifo(runtimeFile.c_str(), 0666));
+    std::promise<void> written;
+    std::future<void> done = written.get_future();
+    std::thread writer([&] {
+        WriteAbc(log);
+        written.set_value();
+    });
+    const bool returned = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) {  // a reader that comes and goes lets the stuck writer on
+        const int reader = open(runtimeFile.c_str(), O_RDONLY | O_NONBLOCK);
+        done.wait();
+        close(reader);
+    }
+    writer.join();
+    EXPECT_TRUE(returned) << "the record waited for a reader";
 }
 #endif
 
