@@ -124,7 +124,7 @@ protected:
     std::function<void()> callBack;
 };
 
-TEST_F(WindowHost, CallsNestedDeeperThanEightAnswer26AndLeaveTheOthersWhole)
+TEST_F(WindowHost, CallsNestedDeeperThanEightOrReleasingThePlayerAreRefusedAndLeaveTheOthersWhole)
 {
     // Each nested input makes the stand-in send its message again, one level deeper.
     uint8_t data[8][16];
@@ -134,6 +134,8 @@ TEST_F(WindowHost, CallsNestedDeeperThanEightAnswer26AndLeaveTheOthersWhole)
         uint8_t* input = data[++depth % 8];
         for (int i = 0; i < 16; ++i) input[i] = static_cast<uint8_t>(depth * 16 + i);
         nested.push_back(player->Play_InputData(3, input, 16, 0));
+        // Not under the calls in flight: the player stays.
+        if (depth == 8) release(player);
     };
     ASSERT_NO_FATAL_FAILURE(StartPort(3, window));
     EXPECT_EQ(PLAY_OK, Input(3));
@@ -150,6 +152,9 @@ TEST_F(WindowHost, CallsNestedDeeperThanEightAnswer26AndLeaveTheOthersWhole)
         EXPECT_EQ(expected, inputs[7 - level]) << "depth " << level;
     }
     EXPECT_NE(std::string::npos, ErrorLog().find("Play_InputData(): nested deeper than 8 calls]")) << ErrorLog();
+    EXPECT_NE(std::string::npos, ErrorLog().find("ReleaseSinglePlayerDll(): a call of the same thread is in flight"));
+    callBack = nullptr;
+    EXPECT_EQ(PLAY_OK, Input(3));
 }
 
 TEST_F(WindowHost, CrashInANestedCallCostsItAndTheCallItIsNestedIn)
