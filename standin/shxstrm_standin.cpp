@@ -160,6 +160,7 @@ int32_t PELSHX_STDCALL SHX_PlayStrm_OpenStream(int32_t channel, int32_t width, i
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_SetWnd(int32_t channel, void* window, int32_t reserved)
 {
+    NoteWindow(channel, window);
     return Record(SHX_SET_WND, Answer(SHX_SET_WND), channel, window, reserved);
 }
 
@@ -173,6 +174,7 @@ int32_t PELSHX_STDCALL SHX_PlayStrm_InputData(int32_t channel, const uint8_t* bu
 {
     const int32_t status =
         Answer(SHX_INPUT_DATA, [&](LiveChannels& live) { return live.Input(channel, buffer, size); });
+    SendInputMessage(channel);
     return Record(SHX_INPUT_DATA, status, channel, buffer, size, dataKind, reserved, mark1, mark2);
 }
 

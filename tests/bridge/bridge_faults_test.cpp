@@ -3,13 +3,8 @@
 // new helper takes from this process), when buffers of every size cross, and
 // when the host itself is killed.
 
-#include "PelShx_PlaySDK.h"
+#include "bridge/bridge_fixture.h"
 #include "support/file_helpers.h"
-#include "support/temporary_root.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +15,9 @@
 
 namespace {
 
+using bridge_test::Bridge;
+using bridge_test::ChildrenOf;
+using bridge_test::Root;
 using test_files::ReadBytes;
 using test_files::ReadText;
 using test_files::WriteText;
@@ -27,88 +25,6 @@ using test_files::WriteText;
 const uint32_t kCrashCode = 0xC0000005;          // the access violation
 const uint32_t kEmulatedCrashCode = 0xC000001D;  // the same fault where QEMU runs 32-bit programs
 const int32_t kWatchdogExitCode = 258;
-
-std::string Root()
-{
-    return test_files::TemporaryRootPath();
-}
-
-class Bridge : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        traceDirectory = Root() + "trace/";
-        journalFile = Root() + "journal.txt";
-        test_files::Remove(journalFile);
-        std::filesystem::remove_all(traceDirectory);
-        WriteText(test_files::SystemDriveRoot() + "tavo/cfg/TAVO.cfg",
-                  "[GLOBAL]\n[TRACE_PATH] [" + traceDirectory + "]\n[DEBUG_LEVEL] [0]\n");
-        SetEnvironmentVariableA("SHXSTRM_JOURNAL", journalFile.c_str());
-        plugin = LoadLibraryA("PelShx_PlaySDK.dll");
-        ASSERT_NE(nullptr, plugin);
-        create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
-            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
-        release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(
-            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "ReleaseSinglePlayerDll")));
-        ASSERT_TRUE(create != nullptr && release != nullptr);
-    }
-
-    void TearDown() override
-    {
-        if (player != nullptr) release(player);
-        SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
-        SetEnvironmentVariableA("SHXSTRM_JOURNAL", nullptr);
-        FreeLibrary(plugin);
-    }
-
-    // A player with Play_Init done and `port` open, bound after port 9 so that
-    // it has channel 1.
-    void StartPort(int32_t port)
-    {
-        player = create();
-        ASSERT_NE(nullptr, player);
-        ASSERT_EQ(PLAY_OK, player->Play_Init(0));
-        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(9, 0));
-        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(port, 0));
-        ASSERT_EQ(PLAY_OK, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), port, kData, sizeof kData, 0));
-    }
-
-    int32_t Input(int32_t port) { return player->Play_InputData(port, kData, sizeof kData, 0); }
-
-    // The journal's lines of a function, without their times and line ends.
-    std::vector<std::string> JournalLines(const std::string& function) const
-    {
-        std::vector<std::string> lines;
-        std::istringstream journal(ReadText(journalFile));
-        for (std::string line; std::getline(journal, line);) {
-            const std::size_t call = line.find(" ms  ");
-            if (call != std::string::npos && line.compare(call + 5, function.size() + 1, function + "(") == 0)
-                lines.push_back(line.substr(call + 5));
-        }
-        return lines;
-    }
-
-    std::string ErrorLog() const { return ReadText(traceDirectory + "PelShx_Player_Error.log"); }
-
-    std::vector<std::string> Dumps() const
-    {
-        std::vector<std::string> dumps;
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(traceDirectory, ignored))
-            if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
-        return dumps;
-    }
-
-    static const uint8_t kData[16];
-    std::string traceDirectory;
-    std::string journalFile;
-    HMODULE plugin = nullptr;
-    PFN_CreateSinglePlayerDll create = nullptr;
-    PFN_ReleaseSinglePlayerDll release = nullptr;
-    IPlayer* player = nullptr;
-};
-
-const uint8_t Bridge::kData[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
 {
@@ -179,13 +95,13 @@ TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
     ASSERT_NO_FATAL_FAILURE(StartPort(3));
     for (int crash = 1; crash <= 3; ++crash) EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3)) << "crash " << crash;
     SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
-    const std::size_t callsBefore = JournalLines("SHX_PlayStrm").size();
+    const std::size_t callsBefore = JournalLines("SHX_PlayStrm_").size();
     int32_t volume = -1;
     EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_GetVolume(3, &volume));
     EXPECT_EQ(-1, volume);
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
     EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_Init(0));
-    EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm").size()) << "no helper answered";
+    EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm_").size()) << "no helper answered";
     // The third end's record names its dump, as no helper follows to do so.
     const std::vector<std::string> dumps = Dumps();
     EXPECT_EQ(3u, dumps.size());
@@ -216,10 +132,9 @@ TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, static_cast<uint8_t*>(freed), 16, 0));
     const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
     ASSERT_EQ(3u, inputs.size());
-    uint32_t hash = 2166136261u;  // FNV-1a, as the stand-in writes it
-    for (std::size_t i = 0; i < data.size(); ++i) hash = (hash ^ data[i]) * 16777619u;
     char expected[80];
-    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0", hash);
+    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0",
+                  bridge_test::Checksum(data.data(), data.size()));
     EXPECT_EQ(expected, inputs[2]);
 }
 
@@ -237,19 +152,6 @@ TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
     ASSERT_EQ(2u, captures.size());
     EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0", captures[0]);
     EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) -> 0", captures[1]);
-}
-
-// The helper processes this process started.
-std::vector<DWORD> ChildrenOf(DWORD parent)
-{
-    std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return children;
 }
 
 // Starts this program again as a host that makes a player and then says so
