@@ -17,6 +17,7 @@
 #include <iterator>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include <csignal>
@@ -113,6 +114,7 @@ public:
     }
 
     void WriteConfig(const std::string& content) const { WriteFile(configFile, content); }
+    std::string Work() const { return work; }
     std::string TraceDirectory() const { return work + "trace"; }
     std::string Stream() const { return work + "stream.bin"; }
     std::string Picture() const { return work + "picture.bmp"; }
@@ -294,13 +296,54 @@ TEST_F(HostProgramErrors, MissingPluginOrExportExitsWith3)
     EXPECT_NE(std::string::npos, run.output.find("has no export CreateSinglePlayerDll")) << run.output;
 }
 
-TEST_F(HostProgramErrors, MissingStreamFileExitsWith4)
+TEST_F(HostProgramErrors, MissingStreamFileOrADirectoryExitsWith4)
 {
-    const ProgramRun run = RunProgram("pelshx_host", {drive.Stream() + ".missing"});
+    ProgramRun run = RunProgram("pelshx_host", {drive.Stream() + ".missing"});
     EXPECT_EQ(4, run.exitCode);
     EXPECT_NE(std::string::npos, run.output.find("cannot read the stream file \"" + drive.Stream() + ".missing\""))
         << run.output;
     EXPECT_EQ(std::string::npos, run.output.find("CreateSinglePlayerDll"));
+
+    run = RunProgram("pelshx_host", {drive.TraceDirectory()});
+    EXPECT_EQ(4, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find(drive.TraceDirectory() + "\": it is a directory")) << run.output;
+}
+
+// A stream that grows while it is replayed (here during a pause before the
+// first chunk) is replayed, and counted, as far as it reached when opened.
+TEST_F(HostProgramErrors, GrowingStreamIsReplayedAsFarAsItReachedWhenOpened)
+{
+    std::remove(drive.Journal().c_str());
+    std::thread grower([&] {
+        for (int waited = 0; waited < 30000 && ReadFile(drive.Journal()).find("OpenStream") == std::string::npos; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ofstream(drive.Stream(), std::ios::binary | std::ios::app) << std::string(3 * kChunkBytes, 'g');
+    });
+    const ProgramRun run = RunProgram("pelshx_host", {"--rate=0", "--pause=0:1000", drive.Stream()},
+                                      {{"SHXSTRM_JOURNAL", drive.Journal()}});
+    grower.join();
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_EQ((kChunks + 3) * kChunkBytes, ReadFile(drive.Stream()).size());
+    EXPECT_NE(std::string::npos, run.output.find("chunks fed          12 of 12, 49152 of 49152 bytes")) << run.output;
+}
+
+// A stream and a picture named in the Chinese code page are opened and
+// reported by those names, as the plug-in is given them.
+TEST_F(HostProgramErrors, TwoByteStreamAndPictureNamesAreUsedAsGiven)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string stream = drive.Work() + test_files::kGbkHui + ".bin";
+    const std::string picture = drive.Work() + "\xCD\xBC.bmp";  // 图
+    WriteFile(stream, ReadFile(drive.Stream()));
+    const ProgramRun run = RunProgram("pelshx_host", {"--rate=0", "--capture=" + picture, stream},
+                                      {{"SHXSTRM_SIMULATE", "1048576,104857600"}});
+    const std::string bmp = ReadFile(picture);
+    std::remove(stream.c_str());
+    std::remove(picture.c_str());
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("stream " + stream + " (49152 bytes)")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("picture file " + picture + ", 304182 bytes")) << run.output;
+    EXPECT_EQ(304182u, bmp.size());
 }
 
 TEST_F(HostProgramErrors, BadCommandLinesExitWith2)
