@@ -2,7 +2,9 @@
 
 #include "host_platform.h"
 
+#include "config/ansi_text.h"
 #include "config/config_reader.h"
+#include "config/paths.h"
 #include "config/player_settings.h"
 
 #include <algorithm>
@@ -16,6 +18,7 @@ namespace {
 using namespace player_settings;
 
 const char kSubject[] = "configuration";
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr unsigned kUtf8CodePage = 65001;
 
 std::string Lower(std::string text)
@@ -114,13 +117,59 @@ std::string WrittenWithoutBrackets(const ConfigText& text, std::size_t index, co
     return text.Line(index) + " is written \"" + piece + "\"; the player reads only [" + key + "] [value]";
 }
 
-std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key)
+std::string TwoByteCharacterTakes(char byte)
 {
-    if (lookup.keyPiece != ConfigLookup::kNotSeen)
-        return text.PartOfLongLine(lookup.keyPiece)
-                   ? text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
-                         " characters; it is read in pieces, so its value is cut"
-                   : text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
+    return std::string("a two-byte character of code page ") + std::to_string(host_platform::AnsiCodePage()) +
+           " takes the '" + byte + "' as its second byte";
+}
+
+// The '[' at `at` is the second byte of a two-byte character.
+bool HiddenBracket(const std::string& piece, std::size_t at)
+{
+    std::size_t open = FindAnsiCharacter(piece, '[');
+    while (open < at) open = FindAnsiCharacter(piece, '[', open + 1);
+    return open != at;
+}
+
+// Why the player passes over a piece that holds [name], though not as its
+// first bracketed text; "" when no piece does.
+std::string WhyPassedOver(const ConfigText& text, const std::string& name, std::size_t sectionPiece)
+{
+    for (std::size_t i = 0; i < text.Count(); ++i) {
+        const std::string& piece = text.Piece(i);
+        const std::size_t at = piece.find("[" + name + "]");
+        std::size_t open = 0;
+        if (at == std::string::npos || ConfigPieceNames(piece, name, open)) continue;
+        const std::size_t cr = piece.find('\r');
+        if (cr < at && cr + 1 < piece.size() && piece[cr + 1] != '\n')
+            return text.Line(i) + " ends in a CR alone, which ends no line for the player: it reads on to the next "
+                                  "LF, and only the first bracketed name of what it reads counts";
+        if (piece[0] == '#') continue;
+        if (HiddenBracket(piece, at))
+            return text.Line(i) + " names it, but " + TwoByteCharacterTakes('[') +
+                   (at == 3 && piece.compare(0, 3, kByteOrderMark) == 0 ? ": the UTF-8 byte order mark's last byte"
+                                                                        : "");
+        if (i == sectionPiece)
+            return text.Line(i) + " sets it on the [" + std::string(kSection) + "] line; only the lines after it count";
+        return text.Line(i) + " names it after [" + text.FirstName(i) + "]; a line sets only what its first bracketed "
+                                                                          "text names";
+    }
+    return "";
+}
+
+std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, bool savedAsUtf8)
+{
+    if (lookup.keyPiece != ConfigLookup::kNotSeen) {
+        const std::string& piece = text.Piece(lookup.keyPiece);
+        if (text.PartOfLongLine(lookup.keyPiece))
+            return text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
+                   " characters; it is read in pieces, so its value is cut";
+        const std::size_t open = piece.rfind('['), close = piece.rfind(']');
+        if (close != std::string::npos && close > open && FindAnsiCharacter(piece, ']', open) == std::string::npos)
+            return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "] as the player reads it: " +
+                   TwoByteCharacterTakes(']') + (savedAsUtf8 ? "; the file is saved as UTF-8" : "");
+        return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
+    }
     const bool sectionSeen = lookup.sectionPiece != ConfigLookup::kNotSeen;
     for (std::size_t i = 0; i < text.Count(); ++i) {
         std::size_t open = 0;
@@ -129,7 +178,8 @@ std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, cons
         for (const std::string& reason : {WrittenWithoutBrackets(text, i, key), NearMiss(text, i, key)})
             if (!reason.empty()) return reason;
     }
-    return sectionSeen ? "" : "the section [" + std::string(kSection) + "] is missing";
+    if (!sectionSeen) return "the section [" + std::string(kSection) + "] is missing";
+    return WhyPassedOver(text, key, lookup.sectionPiece);
 }
 
 std::string DefaultOf(const std::string& key)
@@ -151,10 +201,15 @@ bool BeyondAscii(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-// Valid UTF-8 with at least one character beyond ASCII, as editors save text
-// today; a two-byte ANSI text is hardly ever valid UTF-8.
+// Valid UTF-8 with characters beyond ASCII, as editors save text today. Under
+// a two-byte code page only characters of three bytes or more tell, as the
+// Chinese, Japanese and Korean ones are: the pairs of many two-byte ANSI
+// characters (目录 in GBK) make valid UTF-8 too, but of two-byte characters,
+// Latin or Greek letters and the like.
 bool LooksLikeUtf8(const std::string& bytes)
 {
+    const std::size_t tellingLength = platform::IsLeadByte(0x81) ? 3 : 2;
+    bool told = false;
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char lead = static_cast<unsigned char>(bytes[i]);
         const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
@@ -163,21 +218,20 @@ bool LooksLikeUtf8(const std::string& bytes)
         if (length == 0 || i + length > bytes.size()) return false;
         for (std::size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        told = told || length >= tellingLength;
         i += length;
     }
-    return BeyondAscii(bytes);
+    return told;
 }
 
 void JudgeTracePath(const std::string& setting, const std::string& value, bool savedAsUtf8, Findings& findings)
 {
-    if (value.empty())
+    std::string directory = value;
+    if (!host_platform::IsAbsolutePath(NormaliseDirPath(directory)))
         findings.Problem(kSubject,
-                         setting + " is empty: the logs go to each host's current directory, wherever that is "
-                                   "when Play_Init runs",
-                         "write the trace directory between the brackets");
-    else if (value != Trimmed(value))
-        findings.Problem(kSubject, setting + " has spaces inside the brackets; they are part of the path",
-                         "remove them: a leading space makes the path relative");
+                         setting + (value.empty() ? " is empty" : " is no full path") +
+                             ": the logs go to each host's current directory, wherever that is when Play_Init runs",
+                         "write the trace directory's full path between the brackets");
     else if (savedAsUtf8 && BeyondAscii(value))
         findings.Problem(kSubject,
                          setting + ": the file is saved as UTF-8, but the player reads it as ANSI text (code page " +
@@ -219,7 +273,7 @@ void JudgeKey(const ConfigText& text, const std::string& key, bool savedAsUtf8, 
         }
         return;
     }
-    const std::string reason = WhyNotFound(text, lookup, key);
+    const std::string reason = WhyNotFound(text, lookup, key, savedAsUtf8);
     const std::string fallback = key + " not found, so the default " + DefaultOf(key) + " applies";
     if (reason.empty())
         findings.Note(kSubject, fallback, "add [" + key + "] [value] after [" + kSection + "] to set it");
@@ -237,6 +291,7 @@ void JudgeSection(const ConfigText& text, Findings& findings)
     }
     std::string reason;
     for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = NearMiss(text, i, kSection);
+    if (reason.empty()) reason = WhyPassedOver(text, kSection, ConfigLookup::kNotSeen);
     findings.Problem(kSubject,
                      "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
                      "start the settings with a line [" + std::string(kSection) + "]");
@@ -285,7 +340,7 @@ bool JudgeEncoding(const std::string& bytes, Findings& findings)
                          "save it as plain ANSI text");
         return false;
     }
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    if (bytes.compare(0, 3, kByteOrderMark) == 0)
         findings.Note(kSubject,
                       "the file is saved as UTF-8 with a byte order mark; a '#' comment on its first line "
                       "would not count as one",
@@ -299,12 +354,13 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
 {
     std::ifstream in(configFile, std::ios::binary);
     if (!in) {
-        findings.Problem(kSubject,
-                         configFile + " cannot be opened; the player uses TRACE_PATH " +
-                             std::string(kDefaultTraceDirectory) + " and DEBUG_LEVEL " +
-                             std::to_string(kDefaultDebugLevel),
-                         "create it (or make it readable) with the lines [GLOBAL], [TRACE_PATH] [directory] and "
-                         "[DEBUG_LEVEL] [level]");
+        const bool there = platform::FindsEntry(configFile);
+        const std::string text = configFile + (there ? " cannot be opened" : " is not there") +
+                                 "; the player uses TRACE_PATH " + kDefaultTraceDirectory + " and DEBUG_LEVEL " +
+                                 std::to_string(kDefaultDebugLevel);
+        const char advice[] = "to choose, write it with the lines [GLOBAL], [TRACE_PATH] [directory] and "
+                              "[DEBUG_LEVEL] [level], readable for the host's account";
+        there ? findings.Problem(kSubject, text, advice) : findings.Note(kSubject, text, advice);
         return;
     }
     findings.Ok(kSubject, "the player reads " + configFile);

@@ -10,6 +10,7 @@
 #include <limits.h>
 #include <link.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host_platform {
@@ -76,6 +77,13 @@ std::string FindLibraryFile(const std::string& pathOrName)
     return found ? resolved : "";
 }
 
+// The plug-in finds its vendor library through its run path: beside it.
+std::string FindVendorLibraryFor(const std::string& pluginFile)
+{
+    const std::size_t slash = pluginFile.rfind('/');
+    return FindLibraryFile((slash == std::string::npos ? "./" : pluginFile.substr(0, slash + 1)) + VendorLibraryName());
+}
+
 std::string LoadedLibraryFile(void* library)
 {
     link_map* map = nullptr;
@@ -92,9 +100,25 @@ unsigned AnsiCodePage()
     return 936;
 }
 
-bool CanCreateFileIn(const std::string& directory)
+bool IsAbsolutePath(const std::string& path)
 {
-    return access(directory.c_str(), W_OK | X_OK) == 0;
+    return !path.empty() && path[0] == '/';
+}
+
+bool CanBeReplaced(const std::string& file)
+{
+    struct stat info;
+    return stat(file.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool RemoveEmptyDirectory(const std::string& path)
+{
+    return rmdir(path.c_str()) == 0;
+}
+
+unsigned ProcessId()
+{
+    return static_cast<unsigned>(getpid());
 }
 
 void* CreateVideoWindow(int, int, const std::string&)
