@@ -47,21 +47,20 @@ bool OneLetterApart(const std::string& a, const std::string& b)
            shorter.compare(front + skip, std::string::npos, longer, front + 1, std::string::npos) == 0;
 }
 
-// The file as the player reads it: its pieces, and the line each begins on.
+// The file as the player reads it, in pieces of at most kConfigPieceChars characters.
 class ConfigText {
 public:
-    explicit ConfigText(std::vector<std::string> read) : pieces(std::move(read))
-    {
-        std::size_t line = 1;
-        for (const std::string& piece : pieces) {
-            lines.push_back(line);
-            if (!piece.empty() && piece.back() == '\n') ++line;
-        }
-    }
+    explicit ConfigText(std::vector<std::string> read) : pieces(std::move(read)) {}
 
     std::size_t Count() const { return pieces.size(); }
     const std::string& Piece(std::size_t index) const { return pieces[index]; }
-    std::string Line(std::size_t index) const { return "line " + std::to_string(lines[index]); }
+    // "line N", the line the piece begins on.
+    std::string Line(std::size_t index) const
+    {
+        const auto ends = std::count_if(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(index),
+                                        [](const std::string& piece) { return piece.back() == '\n'; });
+        return "line " + std::to_string(ends + 1);
+    }
 
     // The piece is the start of a line longer than a piece: more than its line break follows.
     bool PartOfLongLine(std::size_t index) const
@@ -94,28 +93,7 @@ public:
 
 private:
     std::vector<std::string> pieces;
-    std::vector<std::size_t> lines;
 };
-
-// Why a name the player looks for was not recognised in a piece; "" when the
-// piece has no near miss of it.
-std::string NearMiss(const ConfigText& text, std::size_t index, const std::string& name)
-{
-    const std::string written = text.FirstName(index);
-    if (written.empty() || written == name) return "";
-    if (Trimmed(written) == name) return text.Line(index) + " has spaces inside the brackets: [" + written + "]";
-    if (Lower(written) == Lower(name) || OneLetterApart(Lower(written), Lower(name)))
-        return text.Line(index) + " has [" + written + "], which differs from [" + name + "]; case counts";
-    return "";
-}
-
-// "KEY=value" or "KEY value" without brackets.
-std::string WrittenWithoutBrackets(const ConfigText& text, std::size_t index, const std::string& key)
-{
-    const std::string piece = Trimmed(text.Piece(index));
-    if (Lower(piece).compare(0, key.size(), Lower(key)) != 0 || piece.find('[') == 0) return "";
-    return text.Line(index) + " is written \"" + piece + "\"; the player reads only [" + key + "] [value]";
-}
 
 std::string TwoByteCharacterTakes(char byte)
 {
@@ -131,29 +109,36 @@ bool HiddenBracket(const std::string& piece, std::size_t at)
     return open != at;
 }
 
-// Why the player passes over a piece that holds [name], though not as its
-// first bracketed text; "" when no piece does.
-std::string WhyPassedOver(const ConfigText& text, const std::string& name, std::size_t sectionPiece)
+// Why the player does not take a piece as naming `name` (a section, or a key
+// of the section that begins on sectionPiece), though it comes close; "" when
+// it does not come close.
+std::string WhyNotNamed(const ConfigText& text, std::size_t index, const std::string& name, std::size_t sectionPiece)
 {
-    for (std::size_t i = 0; i < text.Count(); ++i) {
-        const std::string& piece = text.Piece(i);
-        const std::size_t at = piece.find("[" + name + "]");
-        std::size_t open = 0;
-        if (at == std::string::npos || ConfigPieceNames(piece, name, open)) continue;
-        const std::size_t cr = piece.find('\r');
-        if (cr < at && cr + 1 < piece.size() && piece[cr + 1] != '\n')
-            return text.Line(i) + " ends in a CR alone, which ends no line for the player: it reads on to the next "
-                                  "LF, and only the first bracketed name of what it reads counts";
-        if (piece[0] == '#') continue;
-        if (HiddenBracket(piece, at))
-            return text.Line(i) + " names it, but " + TwoByteCharacterTakes('[') +
-                   (at == 3 && piece.compare(0, 3, kByteOrderMark) == 0 ? ": the UTF-8 byte order mark's last byte"
-                                                                        : "");
-        if (i == sectionPiece)
-            return text.Line(i) + " sets it on the [" + std::string(kSection) + "] line; only the lines after it count";
-        return text.Line(i) + " names it after [" + text.FirstName(i) + "]; a line sets only what its first bracketed "
-                                                                          "text names";
-    }
+    const std::string& piece = text.Piece(index);
+    const std::string line = text.Line(index);
+    const std::string written = text.FirstName(index);
+    const std::string bare = Trimmed(piece);
+    const std::size_t at = piece.find("[" + name + "]"), cr = piece.find('\r');
+    std::size_t open = 0;
+    if (ConfigPieceNames(piece, name, open))
+        return index < sectionPiece ? line + " sets it before [" + kSection + "]; only lines after it count" : "";
+    if (at != std::string::npos && cr < at && piece[cr + 1] != '\n')
+        return line + " ends in a CR alone, which ends no line for the player: it reads on to the next LF, and "
+                      "only the first bracketed name of what it reads counts";
+    if (piece[0] == '#') return "";
+    if (at != std::string::npos && HiddenBracket(piece, at))
+        return line + " names it, but " + TwoByteCharacterTakes('[') +
+               (at == 3 && piece.compare(0, 3, kByteOrderMark) == 0 ? ": the UTF-8 byte order mark's last byte" : "");
+    if (at != std::string::npos && index == sectionPiece)
+        return line + " sets it on the [" + kSection + "] line; only the lines after it count";
+    if (at != std::string::npos)
+        return line + " names it after [" + written + "]; a line sets only what its first bracketed text names";
+    if (Lower(bare).compare(0, name.size(), Lower(name)) == 0)
+        return line + " is written \"" + bare + "\"; the player reads only [" + name + "] [value]";
+    if (!written.empty() && Trimmed(written) == name)
+        return line + " has spaces inside the brackets: [" + written + "]";
+    if (!written.empty() && (Lower(written) == Lower(name) || OneLetterApart(Lower(written), Lower(name))))
+        return line + " has [" + written + "], which differs from [" + name + "]; case counts";
     return "";
 }
 
@@ -170,21 +155,10 @@ std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, cons
                    TwoByteCharacterTakes(']') + (savedAsUtf8 ? "; the file is saved as UTF-8" : "");
         return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
     }
-    const bool sectionSeen = lookup.sectionPiece != ConfigLookup::kNotSeen;
-    for (std::size_t i = 0; i < text.Count(); ++i) {
-        std::size_t open = 0;
-        if (sectionSeen && i < lookup.sectionPiece && ConfigPieceNames(text.Piece(i), key, open))
-            return text.Line(i) + " sets it before [" + std::string(kSection) + "]; only lines after it count";
-        for (const std::string& reason : {WrittenWithoutBrackets(text, i, key), NearMiss(text, i, key)})
-            if (!reason.empty()) return reason;
-    }
-    if (!sectionSeen) return "the section [" + std::string(kSection) + "] is missing";
-    return WhyPassedOver(text, key, lookup.sectionPiece);
-}
-
-std::string DefaultOf(const std::string& key)
-{
-    return key == kTracePathKey ? kDefaultTraceDirectory : std::to_string(kDefaultDebugLevel);
+    if (lookup.sectionPiece == ConfigLookup::kNotSeen) return "the section [" + std::string(kSection) + "] is missing";
+    std::string reason;
+    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = WhyNotNamed(text, i, key, lookup.sectionPiece);
+    return reason;
 }
 
 // Something other than an optional sign and digits, perhaps in white space.
@@ -274,7 +248,9 @@ void JudgeKey(const ConfigText& text, const std::string& key, bool savedAsUtf8, 
         return;
     }
     const std::string reason = WhyNotFound(text, lookup, key, savedAsUtf8);
-    const std::string fallback = key + " not found, so the default " + DefaultOf(key) + " applies";
+    const std::string fallback = key + " not found, so the default " +
+                                 (key == kTracePathKey ? kDefaultTraceDirectory : std::to_string(kDefaultDebugLevel)) +
+                                 " applies";
     if (reason.empty())
         findings.Note(kSubject, fallback, "add [" + key + "] [value] after [" + kSection + "] to set it");
     else
@@ -290,8 +266,8 @@ void JudgeSection(const ConfigText& text, Findings& findings)
         return;
     }
     std::string reason;
-    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = NearMiss(text, i, kSection);
-    if (reason.empty()) reason = WhyPassedOver(text, kSection, ConfigLookup::kNotSeen);
+    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i)
+        reason = WhyNotNamed(text, i, kSection, ConfigLookup::kNotSeen);
     findings.Problem(kSubject,
                      "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
                      "start the settings with a line [" + std::string(kSection) + "]");

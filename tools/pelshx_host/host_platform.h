@@ -14,8 +14,6 @@ using Symbol = void (*)();
 
 // The plug-in library to load when none is named.
 std::string DefaultPluginPath();
-// The vendor library's file name, such as "SHXStrm.dll".
-const char* VendorLibraryName();
 
 // Null, with the system's explanation in error, when the library cannot be loaded.
 void* OpenLibrary(const std::string& path, std::string& error);
@@ -25,9 +23,14 @@ void CloseLibrary(void* library);
 // the plug-in stays loaded; null when it is not loaded.
 void* LoadedVendorLibrary();
 
-// True when the plug-in this program loads runs the vendor library in a
-// helper process of its own (the 64-bit Windows plug-in) rather than in this one.
-bool PluginRunsInHelper();
+#ifdef _WIN32
+constexpr char kVendorLibraryName[] = "SHXStrm.dll";
+// The 64-bit plug-in runs the vendor library in a helper process of its own.
+constexpr bool kPluginRunsInHelper = sizeof(void*) == 8;
+#else
+constexpr char kVendorLibraryName[] = "libSHXStrm.so";
+constexpr bool kPluginRunsInHelper = false;
+#endif
 
 // The file the system loads for a library path or bare name; "" when it finds none.
 std::string FindLibraryFile(const std::string& pathOrName);

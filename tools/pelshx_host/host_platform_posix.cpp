@@ -34,11 +34,6 @@ std::string DefaultPluginPath()
     return program.substr(0, program.rfind('/')) + "/PelShx_PlaySDK.so";
 }
 
-const char* VendorLibraryName()
-{
-    return "libSHXStrm.so";
-}
-
 void* OpenLibrary(const std::string& path, std::string& error)
 {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -56,14 +51,9 @@ void CloseLibrary(void* library)
     dlclose(library);
 }
 
-bool PluginRunsInHelper()
-{
-    return false;
-}
-
 void* LoadedVendorLibrary()
 {
-    void* vendor = dlopen(VendorLibraryName(), RTLD_LAZY | RTLD_NOLOAD);
+    void* vendor = dlopen(kVendorLibraryName, RTLD_LAZY | RTLD_NOLOAD);
     if (vendor != nullptr) dlclose(vendor);  // drops only the reference just added: the plug-in holds its own
     return vendor;
 }
@@ -81,7 +71,7 @@ std::string FindLibraryFile(const std::string& pathOrName)
 std::string FindVendorLibraryFor(const std::string& pluginFile)
 {
     const std::size_t slash = pluginFile.rfind('/');
-    return FindLibraryFile((slash == std::string::npos ? "./" : pluginFile.substr(0, slash + 1)) + VendorLibraryName());
+    return FindLibraryFile((slash == std::string::npos ? "./" : pluginFile.substr(0, slash + 1)) + kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)

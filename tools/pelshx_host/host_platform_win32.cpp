@@ -81,19 +81,9 @@ void CloseLibrary(void* library)
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
-bool PluginRunsInHelper()
-{
-    return sizeof(void*) == 8;
-}
-
-const char* VendorLibraryName()
-{
-    return "SHXStrm.dll";
-}
-
 void* LoadedVendorLibrary()
 {
-    return GetModuleHandleA(VendorLibraryName());
+    return GetModuleHandleA(kVendorLibraryName);
 }
 
 std::string FindLibraryFile(const std::string& pathOrName)
@@ -107,7 +97,7 @@ std::string FindLibraryFile(const std::string& pathOrName)
 // own are found (beside the program, the system folders, PATH), not beside it.
 std::string FindVendorLibraryFor(const std::string&)
 {
-    return FindLibraryFile(VendorLibraryName());
+    return FindLibraryFile(kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)

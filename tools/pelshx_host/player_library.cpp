@@ -12,7 +12,7 @@ PluginProblem ExplainLoadFailure(const std::string& path, const std::string& sys
     if (plugin.empty())
         return {"the plug-in is not there: " + systemError,
                 "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
-    const std::string name = host_platform::VendorLibraryName();
+    const std::string name = host_platform::kVendorLibraryName;
     const std::string vendor = host_platform::FindVendorLibraryFor(plugin);
     const std::string beside = host_platform::FindLibraryFile(FolderOf(plugin) + "/" + name);
     const std::string there = "the plug-in " + plugin + " is there, but the vendor library ";
