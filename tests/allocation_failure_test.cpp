@@ -6,6 +6,7 @@
 #include "support/counting_new.h"
 #include "support/player_fixture.h"
 
+#include <cerrno>
 #include <functional>
 
 using counting_new::allocationsBeforeFailure;
@@ -140,12 +141,15 @@ TEST_F(AllocationFailureTest, InitAnswersZeroOnlyWithBothLogsInPlace)
     EXPECT_GE(answeredZero, 1) << "a lost error record still gives 0";
 }
 
-TEST(AllocationFailure, CreateAnswersNullAndTriesAgainLater)
+TEST(AllocationFailure, CreateAnswersNullWithItsReasonAndTriesAgainLater)
 {
     allocationsBeforeFailure = 0;
+    errno = 0;
     IPlayer* player = CreateSinglePlayerDll();
+    const int reason = errno;
     allocationsBeforeFailure = -1;
     EXPECT_EQ(nullptr, player);
+    EXPECT_EQ(ENOMEM, reason) << "the system error code a host reads";
     player = CreateSinglePlayerDll();
     ASSERT_NE(nullptr, player);
     ReleaseSinglePlayerDll(player);

@@ -3,10 +3,12 @@
 
 #include "bridge/bridge_player.h"
 #include "bridge/plugin_logs.h"
+#include "platform/platform.h"
 #include "trace/log_texts.h"
 
+#include <windows.h>
+
 #include <new>
-#include <string>
 
 namespace {
 
@@ -18,18 +20,25 @@ extern "C" IPlayer* PELSHX_CDECL CreateSinglePlayerDll(void)
 {
     if (currentPlayer != nullptr) return currentPlayer;
     auto* player = new (std::nothrow) bridge::BridgePlayer();
-    if (player == nullptr) return nullptr;
+    if (player == nullptr) {
+        platform::SetOutOfMemoryError();
+        return nullptr;
+    }
     try {
-        std::string problem;
+        bridge::StartProblem problem;
         if (!player->Start(problem)) {
             // Before Play_Init the plug-in's records go to its default error log.
-            bridge::PluginLogs(false).WriteError(bridge::kBridgeSource, __LINE__, 0,
-                                                 {texts::kHelperNotStarted, "\n", problem});
+            bridge::PluginLogs(false).WriteError(bridge::kBridgeSource, __LINE__,
+                                                 static_cast<int32_t>(problem.systemError),
+                                                 {texts::kHelperNotStarted, "\n", problem.text});
             delete player;
+            // Last, as writing the record sets codes of its own.
+            SetLastError(problem.systemError);
             return nullptr;
         }
     } catch (...) {
         delete player;
+        platform::SetOutOfMemoryError();
         return nullptr;
     }
     currentPlayer = player;

@@ -21,7 +21,7 @@ int32_t HandleValue(const void* window)
 
 }  // namespace
 
-bool BridgePlayer::Start(std::string& problem)
+bool BridgePlayer::Start(StartProblem& problem)
 {
     return link.Prepare(problem) && link.Start(HelperProgramFile(), problem);
 }
@@ -94,8 +94,11 @@ int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
     block.previousRequest = endedIn;
     if (ends.NoteEnd(when)) {
         stopped = true;
+        // No helper follows to report this end, so its dump is named here.
+        char detail[256];
+        DescribeEnd(block, endedIn, link.LastExitCode(), detail, sizeof detail);
         ReportError(__LINE__, static_cast<int32_t>(link.LastExitCode()),
-                    {texts::kHelperStopped, "\n", RequestName(endedIn),
+                    {texts::kHelperStopped, "\n", detail,
                      ": every call answers 26 until the player is released and made anew"});
     }
     return PLAY_ERR_UNKNOWN;
@@ -104,9 +107,10 @@ int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
 bool BridgePlayer::Restart()
 {
     const uint64_t started = GetTickCount64();
-    std::string problem;
+    StartProblem problem;
     if (!link.Start(HelperProgramFile(), problem)) {
-        ReportError(__LINE__, 0, {texts::kHelperNotStarted, "\n", problem});
+        ReportError(__LINE__, static_cast<int32_t>(problem.systemError),
+                    {texts::kHelperNotStarted, "\n", problem.text});
         HelperLost(kEndedAtStart, started);
         return false;
     }

@@ -23,7 +23,7 @@ public:
     ~BridgePlayer() = default;
 
     // Starts the helper; false, with the reason, when it cannot.
-    bool Start(std::string& problem);
+    bool Start(StartProblem& problem);
 
     int32_t PELSHX_STDCALL Play_Init(int32_t value) override;
     int32_t PELSHX_STDCALL Play_Uninit() override;

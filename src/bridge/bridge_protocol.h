@@ -63,7 +63,12 @@ enum StartState : int32_t {
     kNoExports,
     kNoPlayer,  // CreateSinglePlayerDll gave null
     kBadCommandLine,
+    kVendorNotLoaded,  // startError: the system's error code
 };
+
+// The files the helper loads from its own folder, the x86 folder.
+constexpr wchar_t kPluginFile[] = L"PelShx_PlaySDK.dll";
+constexpr wchar_t kVendorFile[] = L"SHXStrm.dll";
 
 constexpr uint32_t kProtocolVersion = 1;
 constexpr int kMaxArgs = 6;
@@ -92,6 +97,12 @@ enum EndedIn : int32_t { kEndedInReplay = -1, kEndedBetweenCalls = -2, kEndedAtS
 
 // "Play_InputData()" for a slot, else "its start", "the replay" or "between calls".
 const char* RequestName(int32_t request);
+
+struct ControlBlock;
+// How a helper ended, for an error record, from what the block holds:
+// "Play_InputData(), exit code 0xC0000005, dump NAME", else "no dump" or why
+// none could be written. Allocates nothing.
+void DescribeEnd(const ControlBlock& block, int32_t request, uint32_t exitCode, char* text, std::size_t size);
 
 struct ControlBlock {
     uint32_t version;

@@ -10,9 +10,12 @@ namespace bridge {
 
 namespace {
 
-std::string SystemError(const char* what)
+// False, with the system's error code of the call that just failed.
+bool SystemFailure(StartProblem& problem, const char* what, uint32_t code = GetLastError())
 {
-    return std::string(what) + " failed with system error " + std::to_string(GetLastError());
+    problem.systemError = code;
+    problem.text = std::string(what) + " failed with system error " + std::to_string(code);
+    return false;
 }
 
 // Handles the helper inherits: made inheritable, and handed only to it.
@@ -39,11 +42,13 @@ std::wstring Number(const void* handle)
     return std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle)));
 }
 
-const char* StartFailure(int32_t state)
+// What kept a started helper from being ready; its folder holds the files it loads.
+std::string StartFailure(int32_t state, const std::wstring& folder)
 {
     switch (state) {
-    case kPluginNotLoaded: return "the 32-bit PelShx_PlaySDK.dll beside it, or SHXStrm.dll beside that, cannot be loaded";
-    case kNoExports: return "the 32-bit PelShx_PlaySDK.dll beside it lacks its exports";
+    case kVendorNotLoaded: return Narrow(folder + kVendorFile) + " cannot be loaded";
+    case kPluginNotLoaded: return Narrow(folder + kPluginFile) + " cannot be loaded";
+    case kNoExports: return Narrow(folder + kPluginFile) + " lacks its exports";
     case kNoPlayer: return "the 32-bit plug-in made no player";
     case kBadCommandLine: return "it was started wrongly";
     default: return "it ended before it was ready";
@@ -61,21 +66,21 @@ HelperLink::~HelperLink()
         if (handle != nullptr) CloseHandle(handle);
 }
 
-bool HelperLink::Prepare(std::string& problem)
+bool HelperLink::Prepare(StartProblem& problem)
 {
     controlSection = NewSection(sizeof(ControlBlock));
-    if (controlSection == nullptr) return problem = SystemError("CreateFileMapping"), false;
+    if (controlSection == nullptr) return SystemFailure(problem, "CreateFileMapping");
     control = static_cast<ControlBlock*>(MapViewOfFile(controlSection, FILE_MAP_WRITE, 0, 0, sizeof(ControlBlock)));
-    if (control == nullptr) return problem = SystemError("MapViewOfFile"), false;
+    if (control == nullptr) return SystemFailure(problem, "MapViewOfFile");
     dataSection = NewSection(kInitialDataSize);
     if (dataSection == nullptr || !MapData(dataSection, kInitialDataSize))
-        return problem = SystemError("CreateFileMapping"), false;
+        return SystemFailure(problem, "CreateFileMapping");
     requestEvent = CreateEventW(&inheritable, FALSE, FALSE, nullptr);
     responseEvent = CreateEventW(&inheritable, FALSE, FALSE, nullptr);
-    if (requestEvent == nullptr || responseEvent == nullptr) return problem = SystemError("CreateEvent"), false;
+    if (requestEvent == nullptr || responseEvent == nullptr) return SystemFailure(problem, "CreateEvent");
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &hostProcess, SYNCHRONIZE,
                          TRUE, 0))
-        return problem = SystemError("DuplicateHandle"), false;
+        return SystemFailure(problem, "DuplicateHandle");
     // The helper is ended by the system when this process ends and the job's
     // last handle closes, whatever the helper is doing, even while it starts.
     job = CreateJobObjectW(nullptr, nullptr);
@@ -99,7 +104,7 @@ bool HelperLink::MapData(void* section, uint32_t size)
     return true;
 }
 
-bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
+bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
 {
     ResetEvent(requestEvent);
     ResetEvent(responseEvent);
@@ -115,7 +120,7 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     if (!InitializeProcThreadAttributeList(list, 2, 0, &listSize) ||
         !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles, nullptr,
                                    nullptr))
-        return problem = SystemError("UpdateProcThreadAttribute"), false;
+        return SystemFailure(problem, "UpdateProcThreadAttribute");
     // The helper is made in the job, so that no moment exists in which this
     // process could end and leave it behind. Before Windows 10 it is made
     // suspended and put into the job before it runs.
@@ -132,8 +137,10 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     const BOOL created = CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                         EXTENDED_STARTUPINFO_PRESENT | (madeInJob ? 0 : CREATE_SUSPENDED), nullptr,
                                         nullptr, &startup.StartupInfo, &started);
+    const DWORD createError = GetLastError();
     DeleteProcThreadAttributeList(list);
-    if (!created) return problem = "cannot start " + Narrow(helperFile) + ": " + SystemError("CreateProcess"), false;
+    if (!created)
+        return SystemFailure(problem, ("cannot start " + Narrow(helperFile) + ": CreateProcess").c_str(), createError);
     if (!madeInJob) {
         // Without the job (a host in a job that allows no other) the helper
         // still ends with the host: it watches the host's handle itself.
@@ -147,11 +154,14 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     if (woken == WAIT_OBJECT_0 && control->startState == kReady) return true;
     const int32_t state = control->startState;
     const uint32_t error = control->startError;
-    EndHelper(woken == WAIT_TIMEOUT ? kWatchdogExitCode : 0);
-    problem = std::string("the helper was not ready: ") +
-              (woken == WAIT_TIMEOUT ? "it did not answer in time" : StartFailure(state));
-    if (error != 0) problem += " (system error " + std::to_string(error) + ")";
-    problem += ", exit code " + std::to_string(lastExitCode);
+    const bool late = woken == WAIT_TIMEOUT;
+    EndHelper(late ? kWatchdogExitCode : 0);
+    const std::wstring folder = helperFile.substr(0, helperFile.find_last_of(L"\\/") + 1);
+    problem.text = "the helper was not ready: " + (late ? "it did not answer in time" : StartFailure(state, folder));
+    if (error != 0) problem.text += " (system error " + std::to_string(error) + ")";
+    problem.text += ", exit code " + std::to_string(lastExitCode);
+    // A helper that failed without a system error code still leaves one for the host.
+    problem.systemError = error != 0 ? error : late ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED;
     return false;
 }
 

@@ -12,6 +12,14 @@
 
 namespace bridge {
 
+// Why no helper could be made ready: the system's error code, which
+// CreateSinglePlayerDll leaves for GetLastError, and a text that names the
+// file that failed.
+struct StartProblem {
+    uint32_t systemError = 0;
+    std::string text;
+};
+
 class HelperLink {
 public:
     enum class Outcome {
@@ -38,11 +46,11 @@ public:
     ~HelperLink();
 
     // Makes the sections and events; false, with the reason, when it cannot.
-    bool Prepare(std::string& problem);
+    bool Prepare(StartProblem& problem);
 
     // Starts the helper program and waits until it is ready; false, with the
     // reason, when it cannot be started or ends before it is ready.
-    bool Start(const std::wstring& helperFile, std::string& problem);
+    bool Start(const std::wstring& helperFile, StartProblem& problem);
     bool Running() const { return process != nullptr; }
 
     ControlBlock& Control() { return *control; }

@@ -63,6 +63,11 @@ private:
 
 void PauseMilliseconds(unsigned milliseconds);
 
+// Sets the calling thread's system error code to "not enough memory", for a
+// host to read after an export answered null: ERROR_NOT_ENOUGH_MEMORY
+// (GetLastError) on Windows, ENOMEM (errno) natively.
+void SetOutOfMemoryError();
+
 struct LocalTime {
     int month;  // 1..12
     int day;

@@ -125,6 +125,11 @@ void PauseMilliseconds(unsigned milliseconds)
     }
 }
 
+void SetOutOfMemoryError()
+{
+    errno = ENOMEM;
+}
+
 LocalTime CurrentLocalTime()
 {
     timeval now;

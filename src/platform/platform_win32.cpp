@@ -132,6 +132,11 @@ void PauseMilliseconds(unsigned milliseconds)
     Sleep(milliseconds);
 }
 
+void SetOutOfMemoryError()
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+}
+
 LocalTime CurrentLocalTime()
 {
     struct _timeb now;

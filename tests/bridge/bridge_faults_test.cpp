@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <regex>
@@ -185,7 +186,15 @@ TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
     EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_Init(0));
     EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm").size()) << "no helper answered";
-    EXPECT_LE(Dumps().size(), 5u);
+    // The third end's record names its dump, as no helper follows to do so.
+    const std::vector<std::string> dumps = Dumps();
+    EXPECT_EQ(3u, dumps.size());
+    std::smatch stop;
+    const std::string log = ErrorLog();
+    const std::regex stopRecord("Play_InputData\\(\\), exit code 0x[0-9A-F]{8}, "
+                                "dump ([^ ]+\\.dmp): every call answers 26");
+    ASSERT_TRUE(std::regex_search(log, stop, stopRecord)) << log;
+    EXPECT_NE(dumps.end(), std::find(dumps.begin(), dumps.end(), stop[1].str())) << stop[1];
 
     release(player);
     player = nullptr;
@@ -281,12 +290,29 @@ TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
     KillHostAndExpectNoHelper(false);
 }
 
-TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
+// A file of an x86 folder: the same file of this one's, or another file of
+// this folder under its name.
+struct X86File {
+    X86File(const char* fileName, const char* source = nullptr) : name(fileName), from(source) {}  // NOLINT: implicit
+    const char* name;
+    const char* from;
+};
+
+// A copy of the DLL in a folder of its own, with what its x86 folder holds
+// (none: no x86 folder), answers null, leaves the system's error code for
+// GetLastError and writes an error record with that code naming the file
+// that failed.
+void ExpectNoPlayerFor(const char* fault, std::vector<X86File> x86Files, DWORD code, const std::string& file)
 {
-    // A copy of the DLL in a folder without x86 beside it.
-    const std::string folder = Root() + "alone/";
+    SCOPED_TRACE(fault);
+    const std::string folder = Root() + fault + "/";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(CopyFileA("PelShx_PlaySDK.dll", (folder + "PelShx_PlaySDK.dll").c_str(), FALSE));
+    if (!x86Files.empty()) std::filesystem::create_directories(folder + "x86");
+    for (const X86File& x86File : x86Files) {
+        const std::string from = x86File.from != nullptr ? x86File.from : std::string("x86/") + x86File.name;
+        ASSERT_TRUE(CopyFileA(from.c_str(), (folder + "x86/" + x86File.name).c_str(), FALSE)) << from;
+    }
     const std::string errorLog = test_files::SystemDriveRoot() + "tavo/tavo_error.log";
     const std::string before = ReadText(errorLog);
     HMODULE alone = LoadLibraryA((folder + "PelShx_PlaySDK.dll").c_str());
@@ -294,12 +320,32 @@ TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
     auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
         reinterpret_cast<void (*)()>(GetProcAddress(alone, "CreateSinglePlayerDll")));
     ASSERT_NE(nullptr, create);
-    EXPECT_EQ(nullptr, create());
+    SetLastError(ERROR_ALREADY_EXISTS);  // what a host may find there from before
+    IPlayer* player = create();
+    const DWORD reason = GetLastError();
     FreeLibrary(alone);
+    EXPECT_EQ(nullptr, player);
+    EXPECT_EQ(code, reason);
     const std::string added = ReadText(errorLog).substr(before.size());
-    EXPECT_NE(std::string::npos, added.find("\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf\ncannot start "))
-        << added;
-    EXPECT_NE(std::string::npos, added.find("alone\\x86\\pelshx_bridge32.exe")) << added;
+    EXPECT_NE(std::string::npos, added.find("ErrCode:[" + std::to_string(code) + "]")) << added;
+    // 播放辅助进程无法启动: the playback helper cannot be started
+    const std::string notStarted = "\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf";
+    EXPECT_NE(std::string::npos, added.find(notStarted + "\n")) << added;
+    EXPECT_NE(std::string::npos, added.find(fault + std::string("\\") + file)) << added;
+}
+
+TEST(BridgeHost, EveryFaultOfTheX86FolderGivesNoPlayerWithAReasonToRead)
+{
+    ExpectNoPlayerFor("no-x86-folder", {}, ERROR_PATH_NOT_FOUND, "x86\\pelshx_bridge32.exe");
+    ExpectNoPlayerFor("no-helper", {"PelShx_PlaySDK.dll", "SHXStrm.dll"}, ERROR_FILE_NOT_FOUND,
+                      "x86\\pelshx_bridge32.exe");
+    ExpectNoPlayerFor("no-vendor-library", {"pelshx_bridge32.exe", "PelShx_PlaySDK.dll"}, ERROR_MOD_NOT_FOUND,
+                      "x86\\SHXStrm.dll");
+    ExpectNoPlayerFor("no-plugin", {"pelshx_bridge32.exe", "SHXStrm.dll"}, ERROR_MOD_NOT_FOUND,
+                      "x86\\PelShx_PlaySDK.dll");
+    ExpectNoPlayerFor("64-bit-vendor-library",
+                      {"pelshx_bridge32.exe", "PelShx_PlaySDK.dll", {"SHXStrm.dll", "PelShx_PlaySDK.dll"}},
+                      ERROR_BAD_EXE_FORMAT, "x86\\SHXStrm.dll");
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ int main(int argc, char** argv)
 
     PlayerCalls calls(*control);
     if (!calls.MapData(dataSection, dataSize)) return FailStart(control, response, bridge::kBadCommandLine, GetLastError());
-    const int32_t loaded = calls.Load(OwnFolder() + L"PelShx_PlaySDK.dll");
+    const int32_t loaded = calls.Load(OwnFolder());
     if (loaded != bridge::kReady) return FailStart(control, response, loaded, GetLastError());
     control->startState = bridge::kReady;
 

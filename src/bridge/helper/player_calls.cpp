@@ -4,8 +4,6 @@
 #include "bridge/plugin_logs.h"
 #include "trace/log_texts.h"
 
-#include <cstdio>
-
 using namespace bridge;
 
 namespace {
@@ -29,10 +27,14 @@ bool PlayerCalls::MapData(HANDLE section, uint32_t size)
     return true;
 }
 
-int32_t PlayerCalls::Load(const std::wstring& pluginFile)
+int32_t PlayerCalls::Load(const std::wstring& folder)
 {
-    // The plug-in's folder is searched for what it imports, SHXStrm.dll.
-    HMODULE plugin = LoadLibraryExW(pluginFile.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // The vendor library first, so that a failure tells which of the two
+    // files failed; the plug-in then finds it loaded. Each file's own folder
+    // is searched for what it imports.
+    if (LoadLibraryExW((folder + kVendorFile).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) == nullptr)
+        return kVendorNotLoaded;
+    HMODULE plugin = LoadLibraryExW((folder + kPluginFile).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (plugin == nullptr) return kPluginNotLoaded;
     auto create = reinterpret_cast<IPlayer*(PELSHX_CDECL*)()>(Export(plugin, "CreateSinglePlayerDll"));
     release = reinterpret_cast<decltype(release)>(Export(plugin, "ReleaseSinglePlayerDll"));
@@ -124,17 +126,8 @@ int32_t PlayerCalls::MapNewData()
 int32_t PlayerCalls::WriteRestartRecord()
 {
     const bool initialised = control.args[0] != 0;
-    char dump[kDumpNameBytes + 64];
-    if (control.dumpName[0] != '\0')
-        std::snprintf(dump, sizeof dump, "dump %.*s", static_cast<int>(kDumpNameBytes), control.dumpName);
-    else if (control.dumpError != 0)
-        std::snprintf(dump, sizeof dump, "no dump: writing it failed with system error %u",
-                      static_cast<unsigned>(control.dumpError));
-    else
-        std::snprintf(dump, sizeof dump, "no dump");
     char detail[256];
-    std::snprintf(detail, sizeof detail, "%s, exit code 0x%08X, %s", RequestName(control.previousRequest),
-                  static_cast<unsigned>(control.previousExitCode), dump);
+    DescribeEnd(control, control.previousRequest, control.previousExitCode, detail, sizeof detail);
     PluginLogs(initialised).WriteError(kBridgeSource, __LINE__, static_cast<int32_t>(control.previousExitCode),
                                        {texts::kHelperRestarted, "\n", detail});
     control.dumpName[0] = '\0';

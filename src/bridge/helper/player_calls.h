@@ -17,9 +17,9 @@ public:
     // Maps the data section the bridge handed over; the earlier one is let go.
     bool MapData(HANDLE section, uint32_t size);
 
-    // Loads the plug-in (SHXStrm.dll is found beside it) and makes the player:
-    // kReady, or what failed.
-    int32_t Load(const std::wstring& pluginFile);
+    // Loads the vendor library and the plug-in from the folder and makes the
+    // player: kReady, or what failed.
+    int32_t Load(const std::wstring& folder);
 
     // Carries out the request in the control block and fills in its answer.
     void Carry();
