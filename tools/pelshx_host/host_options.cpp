@@ -139,7 +139,8 @@ std::unique_ptr<CLI::App> MakeApp(HostOptions& options, bool& version)
     app->footer(kFooter);
     app->get_formatter()->column_width(26);
     app->add_flag("--check", options.check,
-                  "check the installation (plug-in, vendor library, configuration file, logs) and change nothing")
+                  "check the installation (plug-in, vendor library, configuration file, logs); what it makes to "
+                  "find out, it removes")
         ->disable_flag_override();
     app->add_option("--plugin", options.pluginPath, "the plug-in library (default: PelShx_PlaySDK beside this program)")
         ->type_name("PATH")

@@ -2,9 +2,10 @@
 
 #include "host_platform.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -268,11 +269,9 @@ void HostRun::CapturePicture()
     std::remove(path.c_str());  // so that a file found afterwards is this capture's
     Call(12, "Play_GetPicture(" + Port() + ", " + Quoted(path) + ")",
          [&] { return player->Play_GetPicture(options.port, reinterpret_cast<uintptr_t>(path.c_str())); });
-    std::error_code missing;
-    const auto bytes = std::filesystem::file_size(path, missing);
-    tally.pictureBytes = missing ? -1 : static_cast<long>(bytes);
-    report.Note(missing ? "no picture file at " + path
-                        : "picture file " + path + ", " + std::to_string(tally.pictureBytes) + " bytes");
+    tally.pictureBytes = static_cast<long>(platform::FileSize(path));  // by its ANSI name, as the plug-in got it
+    report.Note(tally.pictureBytes < 0 ? "no picture file at " + path
+                                       : "picture file " + path + ", " + std::to_string(tally.pictureBytes) + " bytes");
 }
 
 void HostRun::ReadBackSettings()
