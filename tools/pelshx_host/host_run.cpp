@@ -9,7 +9,8 @@
 
 namespace {
 
-// How often the window is served while the host waits.
+// How often the window is served: while the host waits, and at most this
+// often while it feeds, whose pace it would otherwise set.
 constexpr double kServeSeconds = 0.05;
 
 // The play states this host gives meaning to. The plug-in passes none of them
@@ -322,7 +323,8 @@ void HostRun::ReadBackSettings()
 // window procedure, which may run while a call waits on another process.
 void HostRun::ServeWindow()
 {
-    if (window == nullptr) return;
+    if (window == nullptr || wallClock.Seconds() - windowServedAt < kServeSeconds) return;
+    windowServedAt = wallClock.Seconds();
     host_platform::Wait(0);
     const host_platform::WindowRequests asked = host_platform::TakeWindowRequests();
     if (asked.close && !windowClosed) report.Note("the window was closed");
@@ -361,6 +363,7 @@ void HostRun::HoldWindow()
     if (window == nullptr || interrupted || options.holdSeconds <= 0) return;
     report.Note("holding the window open for " + Seconds(options.holdSeconds) +
                 " (close it or press Ctrl-C to end the hold)");
+    out.flush();  // whoever watches the output learns now that the picture is final
     Idle(options.holdSeconds);
 }
 

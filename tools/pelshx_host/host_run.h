@@ -82,6 +82,7 @@ private:
     bool quietInputNoted = false;
     bool interrupted = false;
     bool windowClosed = false;
+    double windowServedAt = -1;  // on the wall clock; before the start: the first serving is due at once
     RunTally tally;
     Stopwatch wallClock;
     double lastProgress = 0;
