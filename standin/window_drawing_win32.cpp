@@ -19,6 +19,7 @@ void DrawIntoWindow(uintptr_t window, const std::vector<uint8_t>& bmp)
     if (window == 0 || bmp.size() < sizeof fileHeader + sizeof info.bmiHeader) return;
     std::memcpy(&fileHeader, bmp.data(), sizeof fileHeader);  // copied: the file's headers are not aligned
     std::memcpy(&info.bmiHeader, bmp.data() + sizeof fileHeader, sizeof info.bmiHeader);
+    if (fileHeader.bfOffBits + info.bmiHeader.biSizeImage > bmp.size()) return;
 
     const HWND target = reinterpret_cast<HWND>(window);  // NOLINT(performance-no-int-to-ptr): a handle's value
     RECT client;
