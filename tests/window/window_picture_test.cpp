@@ -313,7 +313,7 @@ TEST_F(HostProgramWindow, HoldsTheLastPictureUntilTheWindowIsClosed)
 
 TEST_F(HostProgramWindow, ClosingItWhileFeedingWindsDownAsCtrlCDoes)
 {
-    const ProgramRun run = RunAndClose({"--rate=4"}, 1);
+    const ProgramRun run = RunAndClose({"--rate=2"}, 1);
     EXPECT_EQ(130, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, At(run, "  the window was closed")) << run.output;
     EXPECT_NE(std::string::npos, At(run, "Summary (interrupted: feeding stopped after chunk")) << run.output;
