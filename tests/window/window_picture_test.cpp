@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
