@@ -161,7 +161,11 @@ int32_t PELSHX_STDCALL SHX_PlayStrm_OpenStream(int32_t channel, int32_t width, i
 int32_t PELSHX_STDCALL SHX_PlayStrm_SetWnd(int32_t channel, void* window, int32_t reserved)
 {
     NoteWindow(channel, window);
-    return Record(SHX_SET_WND, Answer(SHX_SET_WND), channel, window, reserved);
+    const int32_t status = Answer(SHX_SET_WND, [&](LiveChannels& live) {
+        live.SetWindow(channel, reinterpret_cast<uintptr_t>(window));
+        return 0;
+    });
+    return Record(SHX_SET_WND, status, channel, window, reserved);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_Start(int32_t channel)

@@ -56,15 +56,29 @@ bool CanBeReplaced(const std::string& file);
 bool RemoveEmptyDirectory(const std::string& path);
 unsigned ProcessId();
 
-// A window of the given client size, or null where the system cannot make one.
+// A resizable window of the given client size, shown, or null where the
+// system cannot make one. One at a time.
 void* CreateVideoWindow(int width, int height, const std::string& title);
 void DestroyVideoWindow(void* window);
+
+// What the window's messages asked of the host since the last call: to be
+// painted (WM_PAINT), to lay the picture out for a new client size
+// (WM_SIZE), to close (WM_CLOSE; the window stays until it is destroyed).
+struct WindowRequests {
+    bool repaint = false;
+    bool resized = false;
+    int width = 0;
+    int height = 0;
+    bool close = false;
+};
+WindowRequests TakeWindowRequests();
 
 // From now on an interrupt (Ctrl-C, Ctrl-Break, SIGINT) does not end the
 // program but is remembered, for the program to wind down on its own.
 void CatchInterrupts();
 bool Interrupted();
-// Waits, keeping a window responsive meanwhile; returns early on an interrupt.
+// Waits, dispatching the window's messages meanwhile; returns early on an
+// interrupt. Wait(0) dispatches what is pending.
 void Wait(unsigned milliseconds);
 
 }  // namespace host_platform

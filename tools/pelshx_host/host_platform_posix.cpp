@@ -118,6 +118,11 @@ void* CreateVideoWindow(int, int, const std::string&)
 
 void DestroyVideoWindow(void*) {}
 
+WindowRequests TakeWindowRequests()
+{
+    return {};
+}
+
 void CatchInterrupts()
 {
     struct sigaction action = {};

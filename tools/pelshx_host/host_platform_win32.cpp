@@ -1,4 +1,5 @@
-// Windows services: DLLs through LoadLibrary, a plain top-level window.
+// Windows services: DLLs through LoadLibrary, waiting with the window's
+// messages dispatched (the window itself: host_window_win32.cpp).
 
 #include "host_platform.h"
 
@@ -10,8 +11,6 @@
 namespace host_platform {
 
 namespace {
-
-const char kWindowClass[] = "PelShxHostVideo";
 
 constexpr DWORD kInterruptCheckMilliseconds = 50;
 
@@ -44,17 +43,6 @@ void PumpMessages()
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-}
-
-bool RegisterWindowClass()
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 }  // namespace
@@ -157,28 +145,6 @@ bool RemoveEmptyDirectory(const std::string& path)
 unsigned ProcessId()
 {
     return GetCurrentProcessId();
-}
-
-void* CreateVideoWindow(int width, int height, const std::string& title)
-{
-    if (!RegisterWindowClass()) return nullptr;
-    const DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame = {0, 0, width, height};
-    AdjustWindowRect(&frame, style, FALSE);
-    HWND window =
-        CreateWindowExA(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                        frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) return nullptr;
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    PumpMessages();
-    return window;
-}
-
-void DestroyVideoWindow(void* window)
-{
-    if (window == nullptr) return;
-    DestroyWindow(static_cast<HWND>(window));
-    PumpMessages();
 }
 
 void CatchInterrupts()
