@@ -69,9 +69,16 @@ int main(int argc, char* argv[])
     /* Through AnyFunction, from which GCC takes a cast to any function pointer. */
     create = (PFN_CreateSinglePlayerDll)(AnyFunction)GetProcAddress(plugin, "CreateSinglePlayerDll");
     release = (PFN_ReleaseSinglePlayerDll)(AnyFunction)GetProcAddress(plugin, "ReleaseSinglePlayerDll");
-    if (create != NULL && release != NULL) player = create();
+    if (create == NULL || release == NULL) {
+        printf("PelShx_PlaySDK.dll lacks its exports\n");
+        FreeLibrary(plugin);
+        return 3;
+    }
+    player = create();
     if (player == NULL) {
-        printf("PelShx_PlaySDK.dll gave no player\n");
+        /* The reason is the system error code, read before any other call. */
+        printf("PelShx_PlaySDK.dll gave no player (error %lu): run pelshx_host.exe --check beside it\n",
+               GetLastError());
         FreeLibrary(plugin);
         return 3;
     }

@@ -12,6 +12,8 @@
 
 #include "PelShx_PlaySDK.h"
 
+#include <windows.h>
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -92,7 +94,10 @@ int main(int argc, char* argv[])
     bool played = false;
     Player player;
     if (!player.Created()) {
-        printf("no player: out of memory\n");
+        // The reason is the system error code, read before any other call:
+        // 8 out of memory; for the 64-bit DLL what kept its helper from
+        // starting, such as 2 or 3 (a file of the x86 folder missing) or 126.
+        printf("no player (error %lu): run pelshx_host.exe --check beside PelShx_PlaySDK.dll\n", GetLastError());
     } else if (Succeeded("Play_Init", player->Play_Init(0))) {
         played = Play(player, port, stream);
         player->Play_Uninit();

@@ -3,8 +3,10 @@
 # CMake, the host compiler, clang 19 and lld 19 with the MinGW-w64 i686 and
 # x86-64 runtimes and GCC libraries for the Windows builds, 32-bit and 64-bit
 # Wine, GoogleTest's sources, CLI11's headers, for the packages and their host
-# checks clang, lld, the LLVM tools and zip, and the static analysers
-# clang-tidy and cppcheck.
+# checks clang, lld, the LLVM tools and zip, osslsigncode and openssl for
+# the packages' signatures, and the static analysers clang-tidy and cppcheck.
+# For the window test and the demo's window without a display: Xvfb, and
+# xwininfo, xwd and netpbm to save the window as a PNG.
 # The Chinese locale zh_CN.UTF-8, under which Wine runs programs with the
 # Chinese ANSI code page (936) and still names Linux files in UTF-8.
 # On a kernel that runs no 32-bit Linux programs, it has QEMU's user-mode
@@ -14,7 +16,7 @@ set -euo pipefail
 packages=(cmake make g++ googletest clang-19 lld-19 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
           binutils-mingw-w64-i686 wine wine32 libc-bin libcli11-dev clang lld llvm zip unzip
-          clang-tidy cppcheck locales)
+          clang-tidy cppcheck locales osslsigncode openssl xvfb x11-utils x11-apps netpbm)
 
 missing=()
 for package in "${packages[@]}"; do

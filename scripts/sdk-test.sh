@@ -4,11 +4,13 @@
 # checks the version resources and that each binary's PDB resolves its code to
 # functions and source lines; compiles the header alone at every C and C++
 # level, and for a processor the DLL does not serve; builds hosts from the
-# unpacked package only, and the package's example hosts, for the Microsoft
-# ABI (clang with the Microsoft compiler's macros, lld; the examples over
-# msvcrt.dll) and with MinGW through the examples' CMakeLists.txt. Each host
-# and the packaged pelshx_host.exe run under Wine against the packaged DLL,
-# with the win32 build's stand-in SHXStrm.dll beside the 32-bit plug-in.
+# unpacked package only, for the Microsoft ABI (clang with the Microsoft
+# compiler's macros, lld) and with MinGW, and the package's example hosts
+# through their CMakeLists.txt and the package's CMake package with both
+# (the Microsoft ABI over msvcrt.dll), each deploying what it loads beside
+# it. Each host and the packaged pelshx_host.exe run under Wine against the
+# packaged DLL, with the win32 build's stand-in SHXStrm.dll beside the 32-bit
+# plug-in.
 #
 # win32, under 32-bit Wine: hosts without a C runtime in C++ loading the DLL,
 # in C++ built with stdcall as default convention linking PelShx_PlaySDK.lib,
@@ -17,6 +19,10 @@
 # PelShx_PlaySDK.lib and a MinGW C host, each giving the same results, out
 # values, vendor calls (the stand-in's journal file) and log records as the
 # same host run in process through the 32-bit DLL under 32-bit Wine.
+#
+# Last, the package's binaries must carry no signature, and the current tree
+# is packaged again, signed with a throwaway certificate made by openssl:
+# every binary's signature must verify with osslsigncode against it.
 #
 # Usage: scripts/sdk-test.sh [ZIP]   (default: what scripts/package.sh writes)
 set -euo pipefail
@@ -39,21 +45,29 @@ fail() {
 binaries="PelShx_PlaySDK.dll pelshx_host.exe"
 if [ "$arch" = win64 ]; then
     tools=x86_64-w64-mingw32
+    other_width_tools=i686-w64-mingw32
+    msvc_arch=x86_64
     msvc_clang=(clang --target=x86_64-pc-windows-msvc -U__x86_64__ -U__clang__ -ffreestanding)
     dlltool_machine=i386:x86-64
     wine_run=$repo/scripts/wine64-run.sh
     binaries="$binaries x86/PelShx_PlaySDK.dll x86/pelshx_bridge32.exe"
     exports_source=src/bridge/bridge_exports.cpp
+    vendor_folder=x86/
 else
     tools=i686-w64-mingw32
+    other_width_tools=x86_64-w64-mingw32
+    msvc_arch=i686
     msvc_clang=(clang --target=i686-pc-windows-msvc -U__i386__ -U__clang__ -ffreestanding)
     dlltool_machine=i386
     wine_run=$repo/scripts/wine-run.sh
     exports_source=src/plugin/exports.cpp
+    vendor_folder=
 fi
+standin=$repo/build/win32/bin/SHXStrm.dll  # for the tests only, never in a package
 # Each binary in bin/, its PDB in debug/.
 expected="CHANGELOG.md README.md SHA256SUMS examples/CMakeLists.txt examples/host.c examples/host.cpp
-include/PelShx_PlaySDK.h lib/PelShx_PlaySDK.def lib/PelShx_PlaySDK.lib lib/libPelShx_PlaySDK.dll.a"
+include/PelShx_PlaySDK.h lib/PelShx_PlaySDK.def lib/PelShx_PlaySDK.lib lib/libPelShx_PlaySDK.dll.a
+lib/cmake/PelShx_PlaySDK/PelShx_PlaySDKConfig.cmake lib/cmake/PelShx_PlaySDK/PelShx_PlaySDKConfigVersion.cmake"
 for binary in $binaries; do
     expected="$expected bin/$binary debug/${binary%.*}.pdb"
 done
@@ -161,24 +175,51 @@ else
 fi
 $tools-gcc -std=c99 "${host_warnings[@]}" -DHOST_LINKED "$sdk_host" -L "$sdk/lib" -lPelShx_PlaySDK \
     -o "$work/run/mingw_c_linked.exe" || fail "building mingw_c_linked"
-# The package's examples over msvcrt.dll: the declarations that the Windows SDK
+# The package's examples, through their CMakeLists.txt and the package's
+# CMake package, as a host developer builds them: build_examples TOOLCHAIN
+# CMAKE_ARGUMENTS... into $work/examples-TOOLCHAIN, with the stand-in as the
+# vendor library that pelshx_deploy puts in its place.
+build_examples() {
+    local build=$work/examples-$1
+    shift
+    { CFLAGS="-Wall -Wextra -Werror" CXXFLAGS="-Wall -Wextra -Werror" cmake -S "$sdk/examples" -B "$build" \
+        -DCMAKE_BUILD_TYPE=Release "-DPELSHX_VENDOR_LIBRARY=$standin" "$@" && cmake --build "$build"; } \
+        >"$build.log" 2>&1 || { cat "$build.log"; fail "building the examples in $build"; }
+}
+build_examples mingw -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$tools-gcc -DCMAKE_CXX_COMPILER=$tools-g++
+# For the Microsoft ABI over msvcrt.dll: the declarations that the Windows SDK
 # and the C runtime would give them, and the runtime's start-up, come from
 # tests/sdk/msvc.
 llvm-dlltool -m $dlltool_machine -d tests/sdk/msvcrt.def -l "$work/msvcrt.lib"
-msvc_runtime=(-isystem "$repo/tests/sdk/msvc" "$work/startup.obj" "$work/msvcrt.lib")
 "${msvc_clang[@]}" "${host_warnings[@]}" -isystem tests/sdk/msvc -c tests/sdk/msvc/startup.c -o "$work/startup.obj"
-msvc_host msvc_example_cpp "$sdk/examples/host.cpp" c++ -std=c++14 -fno-exceptions -fno-rtti "${msvc_runtime[@]}" \
-    "$sdk/lib/PelShx_PlaySDK.lib"
-msvc_host msvc_example_c "$sdk/examples/host.c" c -std=c11 "${msvc_runtime[@]}"
-# With MinGW, through the examples' own CMakeLists.txt.
-examples=$work/examples-mingw
-{ cmake -S "$sdk/examples" -B "$examples" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER=$tools-gcc \
-    -DCMAKE_CXX_COMPILER=$tools-g++ "-DCMAKE_C_FLAGS=-Wall -Wextra -Werror" \
-    "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Werror" && cmake --build "$examples"; } >"$work/examples-mingw.log" 2>&1 ||
-    { cat "$work/examples-mingw.log"; fail "building the examples with MinGW"; }
-for example in host_cpp host_c; do
-    cp "$examples/$example.exe" "$work/run/mingw_example_${example#host_}.exe" || fail "building $example with MinGW"
+build_examples msvc --toolchain "$repo/tests/sdk/msvc-toolchain.cmake" -DPELSHX_MSVC_ARCH=$msvc_arch \
+    "-DPELSHX_MSVC_RUNTIME=$work"
+
+echo "=== pelshx_deploy: beside each example what it loads, from the package"
+deployed="bin/PelShx_PlaySDK.dll debug/PelShx_PlaySDK.pdb"
+[ "$arch" = win64 ] && deployed="$deployed bin/x86/PelShx_PlaySDK.dll debug/x86/PelShx_PlaySDK.pdb
+    bin/x86/pelshx_bridge32.exe debug/x86/pelshx_bridge32.pdb"
+for toolchain in mingw msvc; do
+    build=$work/examples-$toolchain
+    found=$(cd "$build" && find . -path ./CMakeFiles -prune -o -type f \( -name '*.dll' -o -name '*.pdb' -o -name '*.exe' \) \
+        -print | sed 's|^\./||' | grep -v '^host_c\(pp\)\?\.exe$' | LC_ALL=C sort | tr '\n' ' ')
+    wanted=$( (for file in $deployed; do echo "${file#*/}"; done; echo "${vendor_folder}SHXStrm.dll") | LC_ALL=C sort |
+        tr '\n' ' ')
+    [ "$found" = "$wanted" ] || fail "$toolchain: beside the examples lie [$found], not [$wanted]"
+    for file in $deployed; do
+        cmp -s "$sdk/$file" "$build/${file#*/}" || fail "$toolchain: ${file#*/} is not the package's $file"
+    done
+    cmp -s "$standin" "$build/${vendor_folder}SHXStrm.dll" || fail "$toolchain: the vendor library is not in its place"
 done
+
+echo "=== the CMake package refuses programs of the other width"
+refused=$(cmake -S "$sdk/examples" -B "$work/examples-other-width" -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER=$other_width_tools-gcc -DCMAKE_CXX_COMPILER=$other_width_tools-g++ 2>&1) &&
+    fail "the examples were configured for the other width"
+other_bits=32
+[ "$arch" = win32 ] && other_bits=64
+grep -qF "this is the $arch package" <<<"$(echo $refused)" && grep -qF "builds $other_bits-bit programs" <<<"$(echo $refused)" ||
+    fail "for the other width CMake said [$refused]"
 
 # A Unix path as Wine's Z: drive shows it.
 winepath_of() {
@@ -208,24 +249,29 @@ run_host() {
 
 echo "=== running the hosts under Wine"
 cp -r "$sdk/bin/." "$work/run/"
-vendor_folder=$work/run
-[ "$arch" = win64 ] && vendor_folder=$work/run/x86
-cp build/win32/bin/SHXStrm.dll "$vendor_folder/"  # the stand-in, for the test only
+cp "$standin" "$work/run/$vendor_folder"
 export WINEPREFIX=$repo/build/$arch/wine-prefix
 run=$wine_run
 cd "$work/run"
 head -c 20000 /dev/zero >stream.bin
-for host in $sdk_hosts msvc_example_c mingw_example_c "msvc_example_cpp stream.bin" "mingw_example_cpp stream.bin"; do
-    read -r program arguments <<<"$host"
-    [ -f "$program.exe" ] || continue
+for host in $sdk_hosts; do
     echo "--- $host"
-    run_host "$program" "$program" $arguments
+    run_host "$host" "$host"
 done
+# The examples where they were built, with what pelshx_deploy put beside them.
+for toolchain in msvc mingw; do
+    [ -f "$work/examples-$toolchain/host_cpp.exe" ] || continue
+    cd "$work/examples-$toolchain"
+    echo "--- $toolchain example hosts"
+    run_host ${toolchain}_example_c host_c
+    run_host ${toolchain}_example_cpp host_cpp ../run/stream.bin
+done
+cd "$work/run"
 
 if [ "$arch" = win64 ]; then
     echo "--- the same host in process, through the 32-bit DLL under 32-bit Wine"
     mkdir -p "$work/run32"
-    cp "$sdk/bin/x86/PelShx_PlaySDK.dll" "$repo/build/win32/bin/SHXStrm.dll" "$work/run32/"
+    cp "$sdk/bin/x86/PelShx_PlaySDK.dll" "$standin" "$work/run32/"
     i686-w64-mingw32-gcc -std=c99 "${host_warnings[@]}" "$sdk_host" -o "$work/run32/mingw_c_32.exe" ||
         fail "building mingw_c_32"
     cd "$work/run32"
@@ -242,10 +288,11 @@ if [ "$arch" = win64 ]; then
 fi
 
 echo "--- the C example without SHXStrm.dll beside the plug-in"
-missing=$(cd "$examples" && "$wine_run" ./host_c.exe | tr -d '\r') && fail "host_c ran without SHXStrm.dll"
+rm -f "$work/examples-mingw/${vendor_folder}SHXStrm.dll"
+missing=$(cd "$work/examples-mingw" && "$wine_run" ./host_c.exe | tr -d '\r') && fail "host_c ran without SHXStrm.dll"
 if [ "$arch" = win64 ]; then
-    # The 64-bit DLL loads; its helper cannot load the 32-bit plug-in.
-    said="PelShx_PlaySDK.dll gave no player"
+    # The 64-bit DLL loads; its helper cannot load the vendor library.
+    said="PelShx_PlaySDK.dll gave no player (error 126): run pelshx_host.exe --check beside it"
 else
     said="SHXStrm.dll beside it, is missing"
 fi
@@ -254,6 +301,29 @@ grep -qF "$said" <<<"$missing" || fail "host_c without SHXStrm.dll said [$missin
 echo "--- pelshx_host.exe checking the installation"
 "$wine_run" ./pelshx_host.exe --rate=0 --read-back stream.bin >pelshx_host.out 2>&1 ||
     { tr -d '\r' <pelshx_host.out; fail "pelshx_host.exe"; }
+
+cd "$repo"
+echo "=== signing: this tree packaged with a throwaway certificate, every binary's signature verified"
+for binary in $binaries; do
+    osslsigncode verify -in "$sdk/bin/$binary" >/dev/null 2>&1 && fail "$binary of the package is signed"
+done
+signing=$work/signing
+mkdir -p "$signing"
+printf 'throwaway\n' >"$signing/password"
+{ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=PelShx_PlaySDK test signer" \
+    -addext extendedKeyUsage=codeSigning -keyout "$signing/key.pem" -out "$signing/certificate.pem" &&
+    openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/certificate.pem" \
+        -passout "file:$signing/password" -out "$signing/signer.pfx"; } >"$signing/openssl.log" 2>&1 ||
+    { cat "$signing/openssl.log"; fail "making the certificate"; }
+signed_zip=$(PELSHX_SIGN_PFX=$signing/signer.pfx PELSHX_SIGN_PASSWORD_FILE=$signing/password \
+    PELSHX_PACKAGE_DIR=$signing scripts/package.sh "$arch" | tail -n 1) || fail "packaging with a signature"
+unzip -q "$signed_zip" -d "$signing/unpacked"
+signed=$signing/unpacked/$name
+(cd "$signed" && sha256sum --quiet -c SHA256SUMS) || fail "the signed package's checksums"
+for binary in $binaries; do
+    osslsigncode verify -CAfile "$signing/certificate.pem" -in "$signed/bin/$binary" >"$signing/verify.log" 2>&1 ||
+        { cat "$signing/verify.log"; fail "the signature of $binary"; }
+done
 
 [ $status -eq 0 ] && echo "=== the package passed"
 exit $status

@@ -1,10 +1,13 @@
 #include "live_channels.h"
 
+#include "window_drawing.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -66,12 +69,20 @@ void LiveChannels::Open(int32_t channel)
     if (Channel* found = Find(channel)) {
         *found = Channel{};
         found->facts.channel = channel;
+        const DrawingProcess process = ThisProcess();
+        found->facts.processId = process.id;
+        found->facts.processName = process.name;
     }
 }
 
 void LiveChannels::Stop(int32_t channel)
 {
     if (Channel* found = Find(channel)) found->bufferedBytes = 0;
+}
+
+void LiveChannels::SetWindow(int32_t channel, uintptr_t window)
+{
+    if (Channel* found = Find(channel)) found->window = window;
 }
 
 void LiveChannels::Drain(Channel& channel) const
@@ -94,7 +105,17 @@ int32_t LiveChannels::Input(int32_t channel, const uint8_t* data, uint32_t size)
     ++facts.frames;
     facts.bytes += size;
     facts.lastData.assign(data, data + std::min<uint32_t>(size, TEST_CARD_WIDTH));
+    if (found->window != 0) Show(*found);
     return 0;
+}
+
+void LiveChannels::Show(const Channel& channel)
+{
+    try {
+        DrawIntoWindow(channel.window, TestCardBmp(channel.facts));
+    } catch (const std::bad_alloc&) {
+        // A frame without the memory to draw it is not shown, as with a decoder that falls behind.
+    }
 }
 
 int32_t LiveChannels::Capture(int32_t channel, uintptr_t picture) const

@@ -160,7 +160,12 @@ int32_t PELSHX_STDCALL SHX_PlayStrm_OpenStream(int32_t channel, int32_t width, i
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_SetWnd(int32_t channel, void* window, int32_t reserved)
 {
-    return Record(SHX_SET_WND, Answer(SHX_SET_WND), channel, window, reserved);
+    NoteWindow(channel, window);
+    const int32_t status = Answer(SHX_SET_WND, [&](LiveChannels& live) {
+        live.SetWindow(channel, reinterpret_cast<uintptr_t>(window));
+        return 0;
+    });
+    return Record(SHX_SET_WND, status, channel, window, reserved);
 }
 
 int32_t PELSHX_STDCALL SHX_PlayStrm_Start(int32_t channel)
@@ -173,6 +178,7 @@ int32_t PELSHX_STDCALL SHX_PlayStrm_InputData(int32_t channel, const uint8_t* bu
 {
     const int32_t status =
         Answer(SHX_INPUT_DATA, [&](LiveChannels& live) { return live.Input(channel, buffer, size); });
+    SendInputMessage(channel);
     return Record(SHX_INPUT_DATA, status, channel, buffer, size, dataKind, reserved, mark1, mark2);
 }
 

@@ -1,20 +1,16 @@
 #include "test_card.h"
 
-#include <string>
+#include <cctype>
 
 namespace {
 
-struct Colour {
-    uint8_t red, green, blue;
-};
+using Colour = TestCardColour;
 
-constexpr Colour kBars[] = {{235, 235, 235}, {235, 235, 16}, {16, 235, 235}, {16, 235, 16},
-                            {235, 16, 235},  {235, 16, 16},  {16, 16, 235},  {16, 16, 16}};
 constexpr Colour kPanel{40, 40, 48};
 constexpr Colour kText{255, 255, 255};
 
-constexpr int kBarsHeight = 144;
 constexpr int kDataBandTop = 240;
+constexpr int kTextLeft = 16;
 
 // 5 by 7 glyphs, one row a byte, the leftmost pixel in bit 4.
 struct Glyph {
@@ -36,25 +32,42 @@ constexpr Glyph kFont[] = {
     {'A', {0b01110, 0b10001, 0b10001, 0b11111, 0b10001, 0b10001, 0b10001}},
     {'B', {0b11110, 0b10001, 0b10001, 0b11110, 0b10001, 0b10001, 0b11110}},
     {'C', {0b01110, 0b10001, 0b10000, 0b10000, 0b10000, 0b10001, 0b01110}},
+    {'D', {0b11110, 0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b11110}},
     {'E', {0b11111, 0b10000, 0b10000, 0b11110, 0b10000, 0b10000, 0b11111}},
     {'F', {0b11111, 0b10000, 0b10000, 0b11110, 0b10000, 0b10000, 0b10000}},
+    {'G', {0b01110, 0b10001, 0b10000, 0b10111, 0b10001, 0b10001, 0b01111}},
     {'H', {0b10001, 0b10001, 0b10001, 0b11111, 0b10001, 0b10001, 0b10001}},
+    {'I', {0b01110, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110}},
+    {'J', {0b00111, 0b00010, 0b00010, 0b00010, 0b00010, 0b10010, 0b01100}},
+    {'K', {0b10001, 0b10010, 0b10100, 0b11000, 0b10100, 0b10010, 0b10001}},
     {'L', {0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b11111}},
     {'M', {0b10001, 0b11011, 0b10101, 0b10101, 0b10001, 0b10001, 0b10001}},
     {'N', {0b10001, 0b10001, 0b11001, 0b10101, 0b10011, 0b10001, 0b10001}},
+    {'O', {0b01110, 0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01110}},
+    {'P', {0b11110, 0b10001, 0b10001, 0b11110, 0b10000, 0b10000, 0b10000}},
+    {'Q', {0b01110, 0b10001, 0b10001, 0b10001, 0b10101, 0b10010, 0b01101}},
     {'R', {0b11110, 0b10001, 0b10001, 0b11110, 0b10100, 0b10010, 0b10001}},
     {'S', {0b01111, 0b10000, 0b10000, 0b01110, 0b00001, 0b00001, 0b11110}},
     {'T', {0b11111, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100}},
+    {'U', {0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01110}},
+    {'V', {0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01010, 0b00100}},
+    {'W', {0b10001, 0b10001, 0b10001, 0b10101, 0b10101, 0b10101, 0b01010}},
+    {'X', {0b10001, 0b10001, 0b01010, 0b00100, 0b01010, 0b10001, 0b10001}},
     {'Y', {0b10001, 0b10001, 0b01010, 0b00100, 0b00100, 0b00100, 0b00100}},
+    {'Z', {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b10000, 0b11111}},
+    {'.', {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b01100, 0b01100}},
+    {'_', {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b11111}},
+    {'-', {0b00000, 0b00000, 0b00000, 0b11111, 0b00000, 0b00000, 0b00000}},
 };
 
-constexpr int kGlyphScale = 3;
+constexpr int kGlyphScale = 2;
 constexpr int kGlyphAdvance = 6 * kGlyphScale;
 
 const Glyph* FindGlyph(char character)
 {
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
     for (const Glyph& glyph : kFont)
-        if (glyph.character == character) return &glyph;
+        if (glyph.character == upper) return &glyph;
     return nullptr;  // a space, or a character the card never shows
 }
 
@@ -93,16 +106,33 @@ private:
 
 void PaintBars(Canvas& canvas)
 {
-    const int barWidth = TEST_CARD_WIDTH / 8;
-    for (int bar = 0; bar < 8; ++bar) canvas.Fill(bar * barWidth, 0, barWidth, kBarsHeight, kBars[bar]);
+    const int barWidth = TEST_CARD_WIDTH / TEST_CARD_BAR_COUNT;
+    for (int bar = 0; bar < TEST_CARD_BAR_COUNT; ++bar)
+        canvas.Fill(bar * barWidth, 0, barWidth, TEST_CARD_BARS_HEIGHT, TEST_CARD_BARS[bar]);
 }
 
+void PaintCode(Canvas& canvas, int top, uint32_t value)
+{
+    const int blockWidth = TEST_CARD_WIDTH / TEST_CARD_CODE_BITS;
+    for (int bit = 0; bit < TEST_CARD_CODE_BITS; ++bit) {
+        const bool one = (value >> (TEST_CARD_CODE_BITS - 1 - bit)) & 1u;
+        canvas.Fill(bit * blockWidth, top, blockWidth, TEST_CARD_CODE_HEIGHT,
+                    one ? TEST_CARD_CODE_ONE : TEST_CARD_CODE_ZERO);
+    }
+}
+
+// Each code row lies under the line that says the same in words.
 void PaintFacts(Canvas& canvas, const TestCardFacts& facts)
 {
-    canvas.Fill(0, kBarsHeight, TEST_CARD_WIDTH, kDataBandTop - kBarsHeight, kPanel);
-    canvas.Write(16, kBarsHeight + 8, "CHANNEL " + std::to_string(facts.channel));
-    canvas.Write(16, kBarsHeight + 38, "FRAMES " + std::to_string(facts.frames));
-    canvas.Write(16, kBarsHeight + 68, "BYTES " + std::to_string(facts.bytes));
+    constexpr int kLineAbove = 18;
+    canvas.Fill(0, TEST_CARD_BARS_HEIGHT, TEST_CARD_WIDTH, kDataBandTop - TEST_CARD_BARS_HEIGHT, kPanel);
+    canvas.Write(kTextLeft, TEST_CARD_FRAME_CODE_TOP - 2 * kLineAbove, "CHANNEL " + std::to_string(facts.channel));
+    canvas.Write(kTextLeft, TEST_CARD_FRAME_CODE_TOP - kLineAbove, "FRAME " + std::to_string(facts.frames));
+    PaintCode(canvas, TEST_CARD_FRAME_CODE_TOP, facts.frames);
+    canvas.Write(kTextLeft, TEST_CARD_PROCESS_CODE_TOP - 2 * kLineAbove, "PROCESS " + std::to_string(facts.processId));
+    canvas.Write(kTextLeft, TEST_CARD_PROCESS_CODE_TOP - kLineAbove, facts.processName);
+    canvas.Write(kTextLeft, TEST_CARD_PROCESS_CODE_TOP + TEST_CARD_CODE_HEIGHT + 10, "BYTES " + std::to_string(facts.bytes));
+    PaintCode(canvas, TEST_CARD_PROCESS_CODE_TOP, facts.processId);
 }
 
 // One grey column per sample of the data, spread over the width.

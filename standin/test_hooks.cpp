@@ -1,5 +1,11 @@
 #include "test_hooks.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -78,6 +84,21 @@ std::FILE* JournalFile()
     return file;
 }
 
+// The message SHXSTRM_WINDOW_MESSAGE names, or 0 for none.
+unsigned InputMessageFromEnvironment()
+{
+    const char* setting = std::getenv("SHXSTRM_WINDOW_MESSAGE");
+    if (setting == nullptr || *setting == '\0') return 0;
+    char* end = nullptr;
+    const unsigned long message = std::strtoul(setting, &end, 0);
+    if (*end == '\0' && message >= 1 && message <= 0xFFFF) return static_cast<unsigned>(message);
+    std::fprintf(stderr, "SHXStrm stand-in: SHXSTRM_WINDOW_MESSAGE=\"%s\" is not a message from 1 to 0xFFFF; ignored\n",
+                 setting);
+    return 0;
+}
+
+std::array<std::atomic<void*>, PLAY_MAX_CHANNELS> channelWindows{};
+
 // Milliseconds since the first call written to the journal file.
 double JournalMilliseconds(int64_t microseconds)
 {
@@ -113,4 +134,25 @@ void WriteJournalLine(const ShxCall& call)
     }
     std::fprintf(file, ") -> %" PRId32 "\n", call.status);
     std::fflush(file);
+}
+
+void NoteWindow(int32_t channel, void* window)
+{
+    if (channel >= 0 && channel < PLAY_MAX_CHANNELS) channelWindows[static_cast<std::size_t>(channel)] = window;
+}
+
+void SendInputMessage(int32_t channel)
+{
+    static const unsigned message = InputMessageFromEnvironment();
+    if (message == 0) return;
+    static std::atomic<long> inputs{0};
+    const long input = ++inputs;
+    if (channel < 0 || channel >= PLAY_MAX_CHANNELS) return;
+    void* window = channelWindows[static_cast<std::size_t>(channel)].load();
+#if defined(_WIN32)
+    if (window != nullptr) SendMessageW(static_cast<HWND>(window), message, static_cast<WPARAM>(channel), input);
+#else
+    static_cast<void>(window);  // no windows to send to
+    static_cast<void>(input);
+#endif
 }

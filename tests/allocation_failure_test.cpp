@@ -12,6 +12,8 @@
 #include "support/process_figures.h"
 
 #include <windows.h>
+#else
+#include <cerrno>
 #endif
 
 namespace {
@@ -26,6 +28,29 @@ int64_t FilesOpenHere()
     return test_files::OpenFiles();
 #endif
 }
+
+// The system error code a host reads after a call, and the one of no memory.
+#ifdef _WIN32
+int LastError()
+{
+    return static_cast<int>(GetLastError());
+}
+void ForgetLastError()
+{
+    SetLastError(0);
+}
+constexpr int kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
+#else
+int LastError()
+{
+    return errno;
+}
+void ForgetLastError()
+{
+    errno = 0;
+}
+constexpr int kNoMemory = ENOMEM;
+#endif
 
 const AllocationSweep sweep{inProcess, FilesOpenHere, kOnlyOneFails};
 
@@ -94,13 +119,16 @@ TEST_F(AllocationFailureTest, InitAnswersZeroOnlyWithBothLogsInPlace)
     EXPECT_GE(answeredZero, 1) << "a lost error record still gives 0";
 }
 
-TEST(AllocationFailure, CreateAnswersNullAndTriesAgainLater)
+TEST(AllocationFailure, CreateAnswersNullWithItsReasonAndTriesAgainLater)
 {
     inProcess.onlyOneFails = kOnlyOneFails;
     inProcess.allocationsBeforeFailure = 0;
+    ForgetLastError();
     IPlayer* player = CreateSinglePlayerDll();
+    const int reason = LastError();
     inProcess.allocationsBeforeFailure = -1;
     EXPECT_EQ(nullptr, player);
+    EXPECT_EQ(kNoMemory, reason) << "the system error code a host reads";
     player = CreateSinglePlayerDll();
     ASSERT_NE(nullptr, player);
     ReleaseSinglePlayerDll(player);

@@ -129,4 +129,21 @@ TEST_F(FaultsTest, RemovedTraceDirectoryLosesRecordsUntilItIsBack)
     EXPECT_EQ(1u, Errors().size());
 }
 
+// The error log held by another program while calls fail: their records wait
+// and are written by Play_Uninit, every one, once the log is free again.
+TEST_F(FaultsTest, RecordsForAHeldLogAreWrittenAtUninit)
+{
+    InitWithDebugLevel(0);
+    const std::string errorLog = kTraceDirectory + kErrorLogName;
+    WriteText(errorLog, "");
+    {
+        const test_files::HeldFile held(errorLog);
+        ASSERT_TRUE(held.Held());
+        for (const int32_t port : {-1, -2, -3}) EXPECT_EQ(PLAY_ERR_PARAM, Bind(port));
+        EXPECT_TRUE(ReadText(errorLog).empty());
+    }
+    EXPECT_EQ(0, player->Play_Uninit());
+    EXPECT_EQ(3u, Errors().size());
+}
+
 }  // namespace

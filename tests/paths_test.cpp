@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -289,10 +290,12 @@ TEST_F(PathsTest, CreatesOnlyTheMissingPartOfATree)
 {
     fs::create_directories(base.Path() / "a");
     WriteBytes(base.File("a/keep"), "kept");
-    EXPECT_EQ(0, CreateDirectoryTree(base.File("a/b/c/")));
+    std::vector<std::string> made;
+    EXPECT_EQ(0, CreateDirectoryTree(base.File("a/b/c/"), &made));
     const std::set<std::string> expected = {"a", "a/keep", "a/b", "a/b/c"};
     EXPECT_EQ(expected, TreeOf(base.Path()));
     EXPECT_EQ("kept", test_files::ReadBytes(base.File("a/keep")));
+    EXPECT_EQ((std::vector<std::string>{base.File("a/b"), base.File("a/b/c")}), made);
 }
 
 TEST_F(PathsTest, EmptyPathCreatesNothing)
@@ -317,9 +320,11 @@ TEST_F(PathsTest, LevelsMadeBeforeAFailureStay)
     // A directory name far beyond what any file system takes makes the last
     // level fail after the first one was made.
     const std::string tooLong(300, 'n');
-    EXPECT_EQ(-1, CreateDirectoryTree(base.File("made/" + tooLong + "/")));
+    std::vector<std::string> made;
+    EXPECT_EQ(-1, CreateDirectoryTree(base.File("made/" + tooLong + "/"), &made));
     const std::set<std::string> expected = {"made"};
     EXPECT_EQ(expected, TreeOf(base.Path()));
+    EXPECT_EQ(std::vector<std::string>{base.File("made")}, made);
 }
 
 TEST_F(PathsTest, RelativePathIsWalkedFromItsFourthCharacter)

@@ -3,6 +3,7 @@
 
 #include "trace/trace_log.h"
 
+#include "platform/platform.h"
 #include "support/file_helpers.h"
 #include "support/log_records.h"
 #include "trace/log_texts.h"
@@ -13,9 +14,12 @@
 #include <cctype>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,11 +27,16 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #else
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -640,21 +649,116 @@ TEST_F(TraceLogTest, TwoProcessesOnOneLogLoseAndTearNothingAcrossARotation)
     }
 }
 
-#ifdef _WIN32
-// Run in a second process by the test below: holds the file named in
-// PELSHX_HOLD_FILE open without sharing, says so with a "<file>.held" file and
-// lets go once "<file>.release" exists.
-TEST(BackupHolder, HoldsTheFileWithoutSharingUntilReleased)
+// Run as a second process by the tests below: holds the file named in
+// PELSHX_HOLD_FILE as a program that shares it with no one, says so with a
+// "<file>.held" file and lets go once "<file>.release" exists.
+TEST(FileHolder, HoldsTheFileUntilReleased)
 {
     const char* file = std::getenv("PELSHX_HOLD_FILE");
-    if (file == nullptr) GTEST_SKIP() << "only run as the second process of BackupHeldOpenDelaysRotation...";
-    const HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    if (file == nullptr) GTEST_SKIP() << "only run as a second process of ...HeldOpen... tests";
+    const test_files::HeldFile held(file);
+    ASSERT_TRUE(held.Held());
     WriteBytes(std::string(file) + ".held", "");
-    for (int waited = 0; !fs::exists(std::string(file) + ".release") && waited < 3000; ++waited) Sleep(10);
-    CloseHandle(held);
+    ASSERT_TRUE(WaitForFile(std::string(file) + ".release"));
 }
 
+// Another program holds the live log for a few seconds while records are
+// written: they wait, and arrive in order, whole and once, before the next
+// record written after it has let go.
+TEST_F(TraceLogTest, LiveLogHeldOpenByAnotherProgramLosesNoRecord)
+{
+    constexpr int kWhileHeld = 500;
+    log.WriteError("a", 1, -1, {"before"});
+    const std::uintmax_t sizeBefore = fs::file_size(errorFile);
+    SecondProcess holder("FileHolder.*", {{"PELSHX_HOLD_FILE", errorFile}});
+    ASSERT_TRUE(WaitForFile(errorFile + ".held"));
+    for (int i = 0; i < kWhileHeld; ++i) {
+        log.WriteError("a", 1, i, {"while held"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(sizeBefore, fs::file_size(errorFile)) << "nothing was written while the file was held";
+    WriteBytes(errorFile + ".release", "");
+    ASSERT_EQ(0, holder.Wait());
+    log.WriteError("a", 1, kWhileHeld, {"after"});
+
+    std::vector<ErrorRecord> records;
+    std::string fault;
+    ASSERT_TRUE(ReadErrorRecords(test_files::ReadText(errorFile), records, fault)) << fault;
+    std::vector<int32_t> codes;
+    for (const ErrorRecord& r : records) codes.push_back(r.code);
+    std::vector<int32_t> expected(kWhileHeld + 2);
+    for (int i = 0; i < kWhileHeld + 2; ++i) expected[static_cast<std::size_t>(i)] = i - 1;
+    EXPECT_EQ(expected, codes) << "every record once, in the order of writing";
+}
+
+// Records beyond what the backlog holds are counted: the kept ones are written
+// first, then one record telling how many were lost and since when, then the
+// record that found the file free again (runtime log), or nothing more when
+// the logger is released (error log).
+TEST_F(TraceLogTest, RecordsBeyondTheBacklogAreCountedAndToldOf)
+{
+    constexpr int kLost = 5;
+    const std::string bulk(3000, 'b');
+    const auto writeBoth = [&](TraceLog& to) {
+        to.WriteRuntime("A", bulk, "", "", "", "");
+        to.WriteError("a", 1, 2, {bulk});
+    };
+    {
+        TraceLog measure;
+        measure.SetRuntimeLogPath(runtimeFile);
+        measure.SetErrorLogPath(errorFile);
+        writeBoth(measure);
+    }
+    const auto kept = [](const std::string& file) {
+        return static_cast<int>(LogBacklog::CAPACITY / fs::file_size(file));
+    };
+    const int runtimeKept = kept(runtimeFile);
+    const int errorKept = kept(errorFile);
+    WriteBytes(runtimeFile, "");
+    WriteBytes(errorFile, "");
+    {
+        TraceLog held;
+        held.SetRuntimeLogPath(runtimeFile);
+        held.SetErrorLogPath(errorFile);
+        {
+            const test_files::HeldFile holdRuntime(runtimeFile);
+            const test_files::HeldFile holdError(errorFile);
+            ASSERT_TRUE(holdRuntime.Held() && holdError.Held());
+            for (int i = 0; i < std::max(runtimeKept, errorKept) + kLost; ++i) writeBoth(held);
+        }
+        held.WriteRuntime("D", "after", "", "", "", "");
+    }
+
+    const auto toldOfLost = [&](const std::string& detail, int lost) {
+        const std::string count = std::to_string(lost) + ", ";
+        return detail.compare(0, count.size(), count) == 0 && IsTimestamp(detail.substr(count.size()));
+    };
+    std::string fault;
+    std::vector<EntryRecord> entries;
+    ASSERT_TRUE(ReadEntryRecords(test_files::ReadText(runtimeFile), entries, fault)) << fault;
+    ASSERT_EQ(static_cast<std::size_t>(runtimeKept + 2), entries.size());
+    EXPECT_TRUE(std::all_of(entries.begin(), entries.end() - 2,
+                            [&](const EntryRecord& r) { return r.description == "A" && r.operation == bulk; }));
+    EXPECT_EQ(texts::kRecordsLostWhileHeld, entries[runtimeKept].description);
+    EXPECT_TRUE(toldOfLost(entries[runtimeKept].operation, std::max(runtimeKept, errorKept) + kLost - runtimeKept))
+        << entries[runtimeKept].operation;
+    EXPECT_EQ("after", entries.back().operation);
+
+    std::vector<ErrorRecord> errors;
+    ASSERT_TRUE(ReadErrorRecords(test_files::ReadText(errorFile), errors, fault)) << fault;
+    ASSERT_EQ(static_cast<std::size_t>(errorKept + 1), errors.size());
+    EXPECT_TRUE(std::all_of(errors.begin(), errors.end() - 1,
+                            [&](const ErrorRecord& r) { return r.code == 2 && r.text == bulk; }));
+    const ErrorRecord& told = errors.back();
+    EXPECT_EQ(0, told.code);
+    EXPECT_EQ("TraceLog", told.source);
+    const std::string heading = std::string(texts::kRecordsLostWhileHeld) + "\n";
+    EXPECT_EQ(heading, told.text.substr(0, heading.size()));
+    EXPECT_TRUE(toldOfLost(told.text.substr(heading.size()), std::max(runtimeKept, errorKept) + kLost - errorKept))
+        << told.text;
+}
+
+#ifdef _WIN32
 // Another program holding the backup open without sharing: the move fails,
 // the live log keeps growing, and rotation resumes once the backup is let go.
 TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
@@ -663,7 +767,7 @@ TEST_F(TraceLogTest, BackupHeldOpenDelaysRotationWithoutLosingRecords)
     WriteBytes(backup, "older generation");
     const std::uintmax_t record = MeasuredRuntimeRecord();
     PreFill(runtimeFile, kRotateSize - record + 1);
-    SecondProcess holder("BackupHolder.*", {{"PELSHX_HOLD_FILE", backup}});
+    SecondProcess holder("FileHolder.*", {{"PELSHX_HOLD_FILE", backup}});
     ASSERT_TRUE(WaitForFile(backup + ".held"));
     WriteAbc(log);
     WriteAbc(log);
@@ -697,6 +801,177 @@ TEST_F(TraceLogTest, FullDiskLosesRecordsUntilThereIsRoomAgain)
     EXPECT_EQ(openBefore, test_files::OpenFiles());
     WriteAbc(log);
     EXPECT_TRUE(HoldsRecords(ReadBytes(runtimeFile), {kAbcBody, kAbcBody}));
+}
+
+// A pipe without a reader in the log's place: the record is dropped at once;
+// the host does not wait, for good, for a reader.
+TEST_F(TraceLogTest, PipeWithoutReaderInPlaceOfTheLogDropsTheRecord)
+{
+    ASSERT_EQ(0, mkfifo(runtimeFile.c_str(), 0666));
+    std::promise<void> written;
+    std::future<void> done = written.get_future();
+    std::thread writer([&] {
+        WriteAbc(log);
+        written.set_value();
+    });
+    const bool returned = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) {  // a reader that comes and goes lets the stuck writer on
+        const int reader = open(runtimeFile.c_str(), O_RDONLY | O_NONBLOCK);
+        done.wait();
+        close(reader);
+    }
+    writer.join();
+    EXPECT_TRUE(returned) << "the record waited for a reader";
+}
+#endif
+
+// --- the log's lock ------------------------------------------------------------
+
+// Takes the lock of a log in a thread of its own (a mutex belongs to the
+// thread that takes it) and holds it until the end of the scope, as a hung
+// host would.
+class StuckLock {
+public:
+    explicit StuckLock(const std::string& path)
+        : holder([this, path] {
+              platform::FileLock lock(path);
+              std::unique_lock<std::mutex> guard(mutex);
+              taken = lock.Take(0) ? 1 : 0;
+              changed.notify_all();
+              changed.wait(guard, [this] { return released; });
+              if (taken == 1) lock.Release();
+          })
+    {
+        std::unique_lock<std::mutex> guard(mutex);
+        changed.wait(guard, [this] { return taken >= 0; });
+    }
+    ~StuckLock()
+    {
+        {
+            const std::lock_guard<std::mutex> guard(mutex);
+            released = true;
+        }
+        changed.notify_all();
+        holder.join();
+    }
+    bool Taken() const { return taken == 1; }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    int taken = -1;
+    bool released = false;
+    std::thread holder;
+};
+
+// With the lock held by a hung process, the first record waits for it (an
+// append on Windows, the move aside natively) and goes ahead without it; the
+// records after it, rotations included, do not wait again within the quiet
+// time. Nothing is lost.
+TEST_F(TraceLogTest, StuckLockCostsOneWaitNotOnePerRecord)
+{
+    using Clock = std::chrono::steady_clock;
+    const unsigned firstWait =
+        platform::kAppendsTakeTheLock ? TraceLog::APPEND_LOCK_WAIT_MS : TraceLog::MOVE_LOCK_WAIT_MS;
+    const std::uintmax_t record = MeasuredRuntimeRecord();
+    const StuckLock stuck(runtimeFile);
+    ASSERT_TRUE(stuck.Taken());
+
+    PreFill(runtimeFile, kRotateSize);
+    Clock::time_point start = Clock::now();
+    WriteAbc(log);
+    const auto first = Clock::now() - start;
+    EXPECT_GE(first, std::chrono::milliseconds(firstWait * 9 / 10)) << "the first record waits for the lock";
+    EXPECT_LT(first, std::chrono::milliseconds(firstWait + 2000)) << "and no longer";
+    EXPECT_EQ(kRotateSize + record, fs::file_size(runtimeFile + ".bak")) << "moved aside without the lock";
+
+    constexpr int kMore = 20;
+    start = Clock::now();
+    PreFill(runtimeFile, kRotateSize);
+    for (int i = 0; i < kMore; ++i) WriteAbc(log);
+    const auto rest = Clock::now() - start;
+    const unsigned waitsWithoutQuiet = platform::kAppendsTakeTheLock ? kMore : 1;
+    EXPECT_LT(rest, std::chrono::milliseconds(waitsWithoutQuiet * firstWait / 2))
+        << kMore << " records, one of them moving the log aside";
+    EXPECT_EQ(kRotateSize + record, fs::file_size(runtimeFile + ".bak"));
+    EXPECT_EQ((kMore - 1) * record, fs::file_size(runtimeFile));
+}
+
+#ifdef _WIN32
+// A mutex with the given security, as another account's host may have made
+// the log's lock; null when it cannot be made.
+HANDLE MutexMadeElsewhere(const std::string& name, const char* security)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(security, SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const HANDLE mutex = CreateMutexA(&attributes, FALSE, name.c_str());
+    LocalFree(descriptor);
+    return mutex;
+}
+
+// Wine shows no second account; what can be seen is the lock's descriptor and
+// how a lock that another account made is opened.
+TEST_F(TraceLogTest, LockIsSharedByEveryAccountThatSignsIn)
+{
+    // A log of its own: the fixture's logger keeps the lock of its logs open.
+    const std::string file = dir.File("shared.log");
+    const std::string name = platform::FileLock(file).Name();
+    {
+        SCOPED_TRACE("made here: authenticated users may wait for it and release it");
+        const platform::FileLock lock(file);
+        const HANDLE mutex = OpenMutexA(READ_CONTROL, FALSE, name.c_str());
+        ASSERT_NE(nullptr, mutex) << GetLastError();
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                                 &dacl, nullptr, &descriptor));
+        CloseHandle(mutex);
+        ASSERT_NE(nullptr, dacl);
+        char authenticatedUsers[SECURITY_MAX_SID_SIZE];
+        DWORD sidSize = sizeof authenticatedUsers;
+        ASSERT_TRUE(CreateWellKnownSid(WinAuthenticatedUserSid, nullptr, authenticatedUsers, &sidSize));
+        DWORD granted = 0;
+        for (WORD i = 0; i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                EqualSid(&ace->SidStart, authenticatedUsers))
+                granted |= ace->Mask;
+        }
+        LocalFree(descriptor);
+        EXPECT_EQ(static_cast<DWORD>(SYNCHRONIZE | MUTEX_MODIFY_STATE), granted);
+    }
+    {
+        SCOPED_TRACE("made elsewhere with no more than those rights for this account: opened with them");
+        const HANDLE elsewhere = MutexMadeElsewhere(name, "D:(A;;0x00100001;;;WD)");
+        ASSERT_NE(nullptr, elsewhere);
+        TraceLog writer;
+        writer.SetErrorLogPath(file);
+        writer.WriteError("a", 1, 2, {"t"});
+        CloseHandle(elsewhere);
+        EXPECT_TRUE(HoldsRecords(ReadBytes(file), {ErrorBody("2", "Source File: [a], LINE: [1]", "t")}));
+    }
+    {
+        SCOPED_TRACE("made elsewhere with no rights for this account: written without it, and told once");
+        fs::remove(file);
+        const HANDLE elsewhere = MutexMadeElsewhere(name, "D:");
+        ASSERT_NE(nullptr, elsewhere);
+        TraceLog writer;
+        writer.SetErrorLogPath(file);
+        writer.WriteError("a", 1, 2, {"t"});
+        writer.WriteError("a", 1, 3, {"t"});
+        CloseHandle(elsewhere);
+        std::vector<ErrorRecord> records;
+        std::string fault;
+        ASSERT_TRUE(ReadErrorRecords(test_files::ReadText(file), records, fault)) << fault;
+        ASSERT_EQ(3u, records.size());
+        EXPECT_EQ(ERROR_ACCESS_DENIED, records[0].code);
+        EXPECT_EQ("TraceLog", records[0].source);
+        EXPECT_EQ(std::string(texts::kLogLockUnavailable) + "\n" + name, records[0].text);
+        EXPECT_EQ(2, records[1].code);
+        EXPECT_EQ(3, records[2].code);
+    }
 }
 #endif
 

@@ -21,7 +21,7 @@ int32_t HandleValue(const void* window)
 
 }  // namespace
 
-bool BridgePlayer::Start(std::string& problem)
+bool BridgePlayer::Start(StartProblem& problem)
 {
     return link.Prepare(problem) && link.Start(HelperProgramFile(), problem);
 }
@@ -31,25 +31,63 @@ void BridgePlayer::ReportError(int line, int32_t code, TraceLog::Pieces text)
     PluginLogs(state.Initialised()).WriteError(kBridgeSource, line, code, text);
 }
 
+BridgePlayer::~BridgePlayer()
+{
+    // Held, so that calls a window procedure makes meanwhile are nested in this.
+    const CallLock::Hold hold(lock);
+    notNestable = "made while the player is released";
+    link.Stop();
+}
+
+bool BridgePlayer::Releasable()
+{
+    if (!lock.HeldByThisThread()) return true;
+    ReportError(__LINE__, 0,
+                {texts::kNestedCallNotCarried, "\nReleaseSinglePlayerDll(): a call of the same thread is in flight; "
+                                               "the player stays"});
+    return false;
+}
+
 int32_t BridgePlayer::Forward(const Call& call)
 try {
+    const CallLock::Hold hold(lock);
     if (stopped) return PLAY_ERR_UNKNOWN;
-    if (!link.Running() && !Restart()) return PLAY_ERR_UNKNOWN;
+    const uint32_t depth = lock.Entries() - 1;
+    if (depth > 0) {
+        if (const char* reason = WhyNotNested(depth)) return NotCarried(call.slot, reason);
+    } else if (!link.Running() && !Restart()) {
+        return PLAY_ERR_UNKNOWN;
+    }
+    slotsInFlight[depth] = call.slot;
+    return Carry(call, depth);
+} catch (...) {
+    return PLAY_ERR_UNKNOWN;  // no memory for a restart's replay or a record
+}
+
+int32_t BridgePlayer::Carry(const Call& call, uint32_t depth)
+{
     uint64_t sent = GetTickCount64();
-    HelperLink::Outcome outcome = Send(call);
-    if (outcome == HelperLink::Outcome::NotTaken) {
+    HelperLink::Outcome outcome = Send(call, depth);
+    if (outcome == HelperLink::Outcome::NotTaken && depth == 0) {
         // The helper ended between two calls: this one never reached it.
         HelperLost(kEndedBetweenCalls, sent);
         if (stopped || !Restart()) return PLAY_ERR_UNKNOWN;
         sent = GetTickCount64();
-        outcome = Send(call);
+        outcome = Send(call, depth);
     }
-    if (outcome != HelperLink::Outcome::Answered) return HelperLost(call.slot, sent);
+    switch (outcome) {
+    case HelperLink::Outcome::Answered: break;
+    case HelperLink::Outcome::Lost: return PLAY_ERR_UNKNOWN;
+    case HelperLink::Outcome::NotSent:
+        return NotCarried(call.slot, "posting it to the helper's window failed with system error " +
+                                         std::to_string(GetLastError()));
+    default: return HelperLost(EndedIn(depth), sent);
+    }
 
-    const ControlBlock& block = link.Control();
-    const int32_t result = block.result;
+    const CallRecord& record = link.Record(depth);
+    const int32_t result = record.result;
     if (result == PLAY_OK) {
-        const int32_t* value = block.out;
+        const int32_t* value = record.out;
         for (const Out& out : call.outs) {
             if (out.target != nullptr)
                 std::memcpy(out.target, value, sizeof(int32_t) * static_cast<std::size_t>(out.count));
@@ -58,34 +96,51 @@ try {
     }
     state.Note(call.slot, call.args, result, static_cast<const uint8_t*>(call.data));
     return result;
-} catch (...) {
-    return PLAY_ERR_UNKNOWN;  // no memory for a restart's replay or a record
 }
 
-HelperLink::Outcome BridgePlayer::Send(const Call& call)
+const char* BridgePlayer::WhyNotNested(uint32_t depth) const
+{
+    static_assert(kMaxDepth == 8, "the reason names the depth");
+    if (depth >= kMaxDepth) return "nested deeper than 8 calls";
+    if (notNestable != nullptr) return notNestable;
+    if (!link.Running()) return "the helper ended during the call it is nested in";
+    return nullptr;
+}
+
+int32_t BridgePlayer::NotCarried(int32_t slot, const std::string& reason)
+{
+    ReportError(__LINE__, 0, {texts::kNestedCallNotCarried, "\n", RequestName(slot), ": ", reason});
+    return PLAY_ERR_UNKNOWN;
+}
+
+HelperLink::Outcome BridgePlayer::Send(const Call& call, uint32_t depth)
 {
     state.MakeRoomFor(call.slot, call.args, call.data != nullptr ? call.dataSize : 0);
-    if (call.dataSize > link.DataCapacity()) {
-        const HelperLink::Outcome outcome = link.GrowData(call.dataSize);
+    // A buffer, even an empty one, crosses in a data section: a depth whose
+    // calls carried none so far has none yet.
+    const uint32_t needed = call.data == nullptr ? 0 : call.dataSize == 0 ? 1 : call.dataSize;
+    if (needed > link.DataCapacity(depth)) {
+        const HelperLink::Outcome outcome = link.GrowData(depth, needed);
         if (outcome != HelperLink::Outcome::Answered) return outcome;
     }
-    ControlBlock& block = link.Control();
-    block.request = call.slot;
-    std::memcpy(block.args, call.args, sizeof block.args);
-    block.pointers = 0;
+    CallRecord& record = link.Record(depth);
+    record.request = call.slot;
+    std::memcpy(record.args, call.args, sizeof record.args);
+    record.pointers = 0;
     for (int i = 0; i < 2; ++i)
-        if (call.outs[i].target != nullptr) block.pointers |= 1u << i;
-    block.dataSize = 0;
-    if (call.data != nullptr && call.dataSize <= link.DataCapacity()) {
-        block.pointers |= kDataPointer;
-        block.dataSize = call.dataSize;
-        std::memcpy(link.Data(), call.data, call.dataSize);
-    } else if (call.data != nullptr) {
+        if (call.outs[i].target != nullptr) record.pointers |= 1u << i;
+    record.dataSize = 0;
+    if (needed > link.DataCapacity(depth)) {
         // No room could be made (no memory): the call goes no further.
-        block.result = PLAY_ERR_UNKNOWN;
+        record.result = PLAY_ERR_UNKNOWN;
         return HelperLink::Outcome::Answered;
     }
-    return link.Call();
+    if (call.data != nullptr) {
+        record.pointers |= kDataPointer;
+        record.dataSize = call.dataSize;
+        std::memcpy(link.Data(depth), call.data, call.dataSize);
+    }
+    return link.Call(depth);
 }
 
 int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
@@ -95,19 +150,37 @@ int32_t BridgePlayer::HelperLost(int32_t endedIn, uint64_t when)
     block.previousRequest = endedIn;
     if (ends.NoteEnd(when)) {
         stopped = true;
+        // No helper follows to report this end, so its dump is named here.
+        char detail[256];
+        DescribeEnd(block, endedIn, link.LastExitCode(), detail, sizeof detail);
         ReportError(__LINE__, static_cast<int32_t>(link.LastExitCode()),
-                    {texts::kHelperStopped, "\n", RequestName(endedIn),
+                    {texts::kHelperStopped, "\n", detail,
                      ": every call answers 26 until the player is released and made anew"});
     }
     return PLAY_ERR_UNKNOWN;
 }
 
+int32_t BridgePlayer::EndedIn(uint32_t depth) const
+{
+    const int32_t inFlight = link.EndedIn(depth);
+    return inFlight < 0 ? kEndedBetweenCalls : slotsInFlight[static_cast<std::size_t>(inFlight)];
+}
+
 bool BridgePlayer::Restart()
 {
+    struct NotNestable {
+        explicit NotNestable(const char*& reason) : set(reason)
+        {
+            set = "made while a new helper starts or is brought back to the host's state";
+        }
+        ~NotNestable() { set = nullptr; }
+        const char*& set;
+    } whileBringingUp(notNestable);
     const uint64_t started = GetTickCount64();
-    std::string problem;
+    StartProblem problem;
     if (!link.Start(HelperProgramFile(), problem)) {
-        ReportError(__LINE__, 0, {texts::kHelperNotStarted, "\n", problem});
+        ReportError(__LINE__, static_cast<int32_t>(problem.systemError),
+                    {texts::kHelperNotStarted, "\n", problem.text});
         HelperLost(kEndedAtStart, started);
         return false;
     }
@@ -127,12 +200,12 @@ bool BridgePlayer::Replay(const EstablishedState& previous, uint64_t started)
             call.data = step.data->data();
             call.dataSize = static_cast<uint32_t>(step.data->size());
         }
-        if (Send(call) != HelperLink::Outcome::Answered) {
+        if (Send(call, 0) != HelperLink::Outcome::Answered) {
             HelperLost(kEndedInReplay, started);
             return false;
         }
         if (step.request < kSlotCount)
-            state.Note(call.slot, call.args, link.Control().result, static_cast<const uint8_t*>(call.data));
+            state.Note(call.slot, call.args, link.Record(0).result, static_cast<const uint8_t*>(call.data));
     }
     return true;
 }
@@ -215,9 +288,10 @@ int32_t PELSHX_STDCALL BridgePlayer::Play_GetPicture(int32_t port, uintptr_t pic
     if (picture < kLowestAddress) return Forward({kGetPicture, {port, static_cast<int32_t>(picture)}});
     const uint32_t length = CapturePathLength(picture);
     if (length == 0) return PLAY_ERR_PARAM;
-    std::memcpy(capturePath, reinterpret_cast<const char*>(picture), length - 1);
-    capturePath[length - 1] = '\0';
-    return Forward({kGetPicture, {port, 0}, capturePath, length});
+    char path[kMaxPathBytes];
+    std::memcpy(path, reinterpret_cast<const char*>(picture), length - 1);
+    path[length - 1] = '\0';
+    return Forward({kGetPicture, {port, 0}, path, length});
 }
 
 int32_t PELSHX_STDCALL BridgePlayer::Play_RefreshPlay(int32_t port)

@@ -5,12 +5,19 @@
 // it was in (PLAY_ERR_UNKNOWN); the next call starts a new helper and replays
 // what the host had established. Three ends within a minute stop the bridge:
 // every call then answers PLAY_ERR_UNKNOWN until the player is made anew.
+//
+// One call at a time: a call from another thread waits its turn. A call the
+// calling thread makes while its own call waits for the helper (from a window
+// procedure it serves meanwhile) is nested in it: carried at the next depth,
+// with a record and data of its own, up to kMaxDepth calls deep.
 
 #include "PelShx_PlaySDK.h"
+#include "bridge/call_lock.h"
 #include "bridge/established_state.h"
 #include "bridge/helper_link.h"
 #include "trace/trace_log.h"
 
+#include <array>
 #include <string>
 
 namespace bridge {
@@ -20,10 +27,17 @@ public:
     BridgePlayer() = default;
     BridgePlayer(const BridgePlayer&) = delete;
     BridgePlayer& operator=(const BridgePlayer&) = delete;
-    ~BridgePlayer() = default;
+    // Asks the helper to release the plug-in's player, and ends it.
+    ~BridgePlayer();
 
     // Starts the helper; false, with the reason, when it cannot.
-    bool Start(std::string& problem);
+    bool Start(StartProblem& problem);
+
+    // False, with an error record, while a call of this thread is in flight:
+    // the player cannot be destroyed under it.
+    bool Releasable();
+    // Ends the helper at once, as the DLL is unloaded with the player alive.
+    void Abandon() { link.Abandon(); }
 
     int32_t PELSHX_STDCALL Play_Init(int32_t value) override;
     int32_t PELSHX_STDCALL Play_Uninit() override;
@@ -72,10 +86,17 @@ private:
     };
 
     int32_t Forward(const Call& call);
-    HelperLink::Outcome Send(const Call& call);
+    int32_t Carry(const Call& call, uint32_t depth);
+    HelperLink::Outcome Send(const Call& call, uint32_t depth);
+    // Why a call at depth (above 0) cannot be carried, or null when it can.
+    const char* WhyNotNested(uint32_t depth) const;
+    // PLAY_ERR_UNKNOWN, with an error record naming the slot and the reason.
+    int32_t NotCarried(int32_t slot, const std::string& reason);
     // Counts a helper's end (at the time the call it ended in was made) and
     // stops the bridge at the third within a minute; PLAY_ERR_UNKNOWN.
     int32_t HelperLost(int32_t endedIn, uint64_t when);
+    // The slot of the call in flight at depth or below that the helper ended in.
+    int32_t EndedIn(uint32_t depth) const;
     bool Restart();
     bool Replay(const EstablishedState& previous, uint64_t started);
     void ReportError(int line, int32_t code, TraceLog::Pieces text);
@@ -84,7 +105,11 @@ private:
     EstablishedState state;
     CrashHistory ends;
     bool stopped = false;
-    char capturePath[kMaxPathBytes] = {};
+    CallLock lock;
+    // Why no call can be nested in the one in flight, while a new helper starts
+    // and replays or the player is released; null at other times.
+    const char* notNestable = nullptr;
+    std::array<int32_t, kMaxDepth> slotsInFlight{};
 };
 
 }  // namespace bridge

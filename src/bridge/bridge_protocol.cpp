@@ -1,5 +1,7 @@
 #include "bridge/bridge_protocol.h"
 
+#include <cstdio>
+
 namespace bridge {
 
 const char* RequestName(int32_t request)
@@ -14,6 +16,19 @@ const char* RequestName(int32_t request)
         "Play_Reserved24()",   "Play_Reserved25()"};
     if (request >= 0 && request < kSlotCount) return names[request];
     return request == kEndedBetweenCalls ? "between calls" : request == kEndedAtStart ? "its start" : "the replay";
+}
+
+void DescribeEnd(const ControlBlock& block, int32_t request, uint32_t exitCode, char* text, std::size_t size)
+{
+    char dump[kDumpNameBytes + 64];
+    if (block.dumpName[0] != '\0')
+        std::snprintf(dump, sizeof dump, "dump %.*s", static_cast<int>(kDumpNameBytes), block.dumpName);
+    else if (block.dumpError != 0)
+        std::snprintf(dump, sizeof dump, "no dump: writing it failed with system error %u",
+                      static_cast<unsigned>(block.dumpError));
+    else
+        std::snprintf(dump, sizeof dump, "no dump");
+    std::snprintf(text, size, "%s, exit code 0x%08X, %s", RequestName(request), static_cast<unsigned>(exitCode), dump);
 }
 
 }  // namespace bridge

@@ -2,15 +2,31 @@
 
 // What the 64-bit bridge DLL and its 32-bit helper share: the layout of the
 // control block, one small section that never moves, and the meaning of its
-// fields. Call data (input, open buffers, capture paths) lives in a second
-// section that the bridge replaces by a larger one when a call needs it.
-// Every field has the same size and offset in both programs.
+// fields. Call data (input, open buffers, capture paths) lives in sections of
+// its own, one per nesting depth, each replaced by a larger one when a call
+// needs it. Every field has the same size and offset in both programs.
 //
-// One call: the bridge fills request, args, pointers and data, bumps
-// sequence and sets the request event; the helper copies sequence to taken,
-// makes the call on the plug-in, fills result and out and sets the response
-// event. Exactly one call is in flight at any time.
-
+// One call at depth d: the bridge fills calls[d] (request, args, pointers)
+// and depth d's data, bumps its sequence and hands it over; the helper copies
+// sequence to taken, makes the call on the plug-in, fills result and out,
+// copies taken to answered and sets the response event, which serves every
+// depth: the bridge's wait checks answered against its own sequence before
+// each wait and after each wake.
+//
+// Hand-over: a call at depth 0 sets the request event, on which the helper's
+// thread waits between calls. A call made on the bridge's calling thread
+// while its call at depth d - 1 waits (a host window procedure serving a
+// message, perhaps one the vendor library sent) is nested at depth d: it is
+// posted as kNestedCallMessage with d to the helper's message-only window
+// (SendNotifyMessage), then the request event is set, and the bridge waits
+// for its answer as for any call. The helper's thread serves the messages
+// sent to its window inside a SendMessage of its own (the vendor library's to
+// a host window): there the nested call runs nested inside the vendor call,
+// as in process. Otherwise it serves them when the request event wakes it with
+// no call at depth 0 to take: right after the call the nested one is nested
+// in. The bridge serves the messages sent to the host's windows while it
+// waits. At most kMaxDepth calls are in flight, one per depth, all made on
+// one host thread.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -63,9 +79,19 @@ enum StartState : int32_t {
     kNoExports,
     kNoPlayer,  // CreateSinglePlayerDll gave null
     kBadCommandLine,
+    kNoWindow,  // the window for nested calls; startError: the system's error code
+    kVendorNotLoaded,  // startError: the system's error code
 };
 
-constexpr uint32_t kProtocolVersion = 1;
+// The files the helper loads from its own folder, the x86 folder.
+constexpr wchar_t kPluginFile[] = L"PelShx_PlaySDK.dll";
+constexpr wchar_t kVendorFile[] = L"SHXStrm.dll";
+
+constexpr uint32_t kProtocolVersion = 2;
+// Calls in flight at once: one and those nested in it.
+constexpr uint32_t kMaxDepth = 8;
+// WM_APP + 1, to the helper's window: wParam is the depth of the nested call.
+constexpr uint32_t kNestedCallMessage = 0x8001;
 constexpr int kMaxArgs = 6;
 constexpr int kMaxOuts = 6;
 // Largest buffer one call may carry: an input, an open buffer or a capture path.
@@ -93,21 +119,33 @@ enum EndedIn : int32_t { kEndedInReplay = -1, kEndedBetweenCalls = -2, kEndedAtS
 // "Play_InputData()" for a slot, else "its start", "the replay" or "between calls".
 const char* RequestName(int32_t request);
 
-struct ControlBlock {
-    uint32_t version;
-    // Start-up, written by the helper before its first response.
-    int32_t startState;
-    uint32_t startError;
+struct ControlBlock;
+// How a helper ended, for an error record, from what the block holds:
+// "Play_InputData(), exit code 0xC0000005, dump NAME", else "no dump" or why
+// none could be written. Allocates nothing.
+void DescribeEnd(const ControlBlock& block, int32_t request, uint32_t exitCode, char* text, std::size_t size);
 
-    // The call in flight.
-    uint32_t sequence;  // bumped by the bridge for each request
-    uint32_t taken;     // the sequence the helper has started on
-    int32_t request;    // an IPlayer slot or a Control value
+// One call in flight, at one depth.
+struct CallRecord {
+    std::atomic<uint32_t> sequence;  // bumped by the bridge for each request
+    std::atomic<uint32_t> taken;     // the sequence the helper has started on
+    std::atomic<uint32_t> answered;  // the sequence whose result and out are written
+    int32_t request;                 // an IPlayer slot or a Control value
     int32_t args[kMaxArgs];
     uint32_t pointers;
     uint32_t dataSize;
     int32_t result;
     int32_t out[kMaxOuts];
+};
+
+struct ControlBlock {
+    uint32_t version;
+    // Start-up, written by the helper before it answers calls[0].
+    int32_t startState;
+    uint32_t startError;
+    uint32_t helperWindow;  // the window nested calls are posted to, as its 32-bit value
+
+    CallRecord calls[kMaxDepth];
 
     // A helper that crashes sets crashCode (the exception code) before it
     // writes its dump, and dumpName (file name only) once the dump is
@@ -122,7 +160,8 @@ struct ControlBlock {
 };
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free);
-static_assert(offsetof(ControlBlock, crashCode) == 84, "the same layout for both programs");
-static_assert(sizeof(ControlBlock) == 164, "the same layout for both programs");
+static_assert(sizeof(CallRecord) == 76, "the same layout for both programs");
+static_assert(offsetof(ControlBlock, crashCode) == 624, "the same layout for both programs");
+static_assert(sizeof(ControlBlock) == 704, "the same layout for both programs");
 
 }  // namespace bridge

@@ -1,5 +1,7 @@
 #include "bridge/helper_link.h"
 
+#include "bridge/sent_messages.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -10,9 +12,12 @@ namespace bridge {
 
 namespace {
 
-std::string SystemError(const char* what)
+// False, with the system's error code of the call that just failed.
+bool SystemFailure(StartProblem& problem, const char* what, uint32_t code = GetLastError())
 {
-    return std::string(what) + " failed with system error " + std::to_string(GetLastError());
+    problem.systemError = code;
+    problem.text = std::string(what) + " failed with system error " + std::to_string(code);
+    return false;
 }
 
 // Handles the helper inherits: made inheritable, and handed only to it.
@@ -39,13 +44,16 @@ std::wstring Number(const void* handle)
     return std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle)));
 }
 
-const char* StartFailure(int32_t state)
+// What kept a started helper from being ready; its folder holds the files it loads.
+std::string StartFailure(int32_t state, const std::wstring& folder)
 {
     switch (state) {
-    case kPluginNotLoaded: return "the 32-bit PelShx_PlaySDK.dll beside it, or SHXStrm.dll beside that, cannot be loaded";
-    case kNoExports: return "the 32-bit PelShx_PlaySDK.dll beside it lacks its exports";
+    case kVendorNotLoaded: return Narrow(folder + kVendorFile) + " cannot be loaded";
+    case kPluginNotLoaded: return Narrow(folder + kPluginFile) + " cannot be loaded";
+    case kNoExports: return Narrow(folder + kPluginFile) + " lacks its exports";
     case kNoPlayer: return "the 32-bit plug-in made no player";
     case kBadCommandLine: return "it was started wrongly";
+    case kNoWindow: return "it could not make its window for nested calls";
     default: return "it ended before it was ready";
     }
 }
@@ -55,27 +63,25 @@ const char* StartFailure(int32_t state)
 HelperLink::~HelperLink()
 {
     Stop();
-    if (data != nullptr) UnmapViewOfFile(data);
+    for (DataView& view : data) Discard(view);
     if (control != nullptr) UnmapViewOfFile(control);
-    for (HANDLE handle : {dataSection, controlSection, requestEvent, responseEvent, hostProcess, job})
+    for (HANDLE handle : {controlSection, requestEvent, responseEvent, hostProcess, job})
         if (handle != nullptr) CloseHandle(handle);
 }
 
-bool HelperLink::Prepare(std::string& problem)
+bool HelperLink::Prepare(StartProblem& problem)
 {
     controlSection = NewSection(sizeof(ControlBlock));
-    if (controlSection == nullptr) return problem = SystemError("CreateFileMapping"), false;
+    if (controlSection == nullptr) return SystemFailure(problem, "CreateFileMapping");
     control = static_cast<ControlBlock*>(MapViewOfFile(controlSection, FILE_MAP_WRITE, 0, 0, sizeof(ControlBlock)));
-    if (control == nullptr) return problem = SystemError("MapViewOfFile"), false;
-    dataSection = NewSection(kInitialDataSize);
-    if (dataSection == nullptr || !MapData(dataSection, kInitialDataSize))
-        return problem = SystemError("CreateFileMapping"), false;
+    if (control == nullptr) return SystemFailure(problem, "MapViewOfFile");
+    if (!NewDataView(data[0], kInitialDataSize)) return SystemFailure(problem, "CreateFileMapping");
     requestEvent = CreateEventW(&inheritable, FALSE, FALSE, nullptr);
     responseEvent = CreateEventW(&inheritable, FALSE, FALSE, nullptr);
-    if (requestEvent == nullptr || responseEvent == nullptr) return problem = SystemError("CreateEvent"), false;
+    if (requestEvent == nullptr || responseEvent == nullptr) return SystemFailure(problem, "CreateEvent");
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &hostProcess, SYNCHRONIZE,
                          TRUE, 0))
-        return problem = SystemError("DuplicateHandle"), false;
+        return SystemFailure(problem, "DuplicateHandle");
     // The helper is ended by the system when this process ends and the job's
     // last handle closes, whatever the helper is doing, even while it starts.
     job = CreateJobObjectW(nullptr, nullptr);
@@ -89,25 +95,41 @@ bool HelperLink::Prepare(std::string& problem)
     return true;
 }
 
-bool HelperLink::MapData(void* section, uint32_t size)
+bool HelperLink::NewDataView(DataView& view, uint32_t size)
 {
-    void* view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, size);
-    if (view == nullptr) return false;
-    if (data != nullptr) UnmapViewOfFile(data);
-    data = static_cast<uint8_t*>(view);
-    dataSize = size;
-    return true;
+    view.section = NewSection(size);
+    view.bytes = view.section != nullptr ? static_cast<uint8_t*>(MapViewOfFile(view.section, FILE_MAP_WRITE, 0, 0, size))
+                                         : nullptr;
+    view.size = view.bytes != nullptr ? size : 0;
+    if (view.bytes != nullptr) return true;
+    Discard(view);
+    return false;
 }
 
-bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
+void HelperLink::Discard(DataView& view)
+{
+    if (view.bytes != nullptr) UnmapViewOfFile(view.bytes);
+    if (view.section != nullptr) CloseHandle(view.section);
+    view = DataView();
+}
+
+bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
 {
     ResetEvent(requestEvent);
     ResetEvent(responseEvent);
     control->startState = kStarting;
     control->startError = 0;
+    control->helperWindow = 0;
     control->crashCode = 0;
+    // A new helper is told of depth 0's data section alone; the others are
+    // made again when a nested call needs one.
+    for (uint32_t depth = 1; depth < kMaxDepth; ++depth) Discard(data[depth]);
+    // The helper answers this sequence of depth 0 when it is ready.
+    CallRecord& first = Record(0);
+    const uint32_t sequence = first.sequence + 1;
+    first.sequence = sequence;
 
-    HANDLE handles[] = {controlSection, dataSection, requestEvent, responseEvent, hostProcess};
+    HANDLE handles[] = {controlSection, data[0].section, requestEvent, responseEvent, hostProcess};
     SIZE_T listSize = 0;
     InitializeProcThreadAttributeList(nullptr, 2, 0, &listSize);
     std::vector<unsigned char> listBytes(listSize);
@@ -115,15 +137,15 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     if (!InitializeProcThreadAttributeList(list, 2, 0, &listSize) ||
         !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles, nullptr,
                                    nullptr))
-        return problem = SystemError("UpdateProcThreadAttribute"), false;
+        return SystemFailure(problem, "UpdateProcThreadAttribute");
     // The helper is made in the job, so that no moment exists in which this
     // process could end and leave it behind. Before Windows 10 it is made
     // suspended and put into the job before it runs.
     const bool madeInJob = job != nullptr && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job,
                                                                        sizeof job, nullptr, nullptr);
 
-    std::wstring commandLine = L"\"" + helperFile + L"\" " + Number(controlSection) + L" " + Number(dataSection) +
-                               L" " + std::to_wstring(dataSize) + L" " + Number(requestEvent) + L" " +
+    std::wstring commandLine = L"\"" + helperFile + L"\" " + Number(controlSection) + L" " + Number(data[0].section) +
+                               L" " + std::to_wstring(data[0].size) + L" " + Number(requestEvent) + L" " +
                                Number(responseEvent) + L" " + Number(hostProcess);
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
@@ -132,8 +154,10 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     const BOOL created = CreateProcessW(helperFile.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                         EXTENDED_STARTUPINFO_PRESENT | (madeInJob ? 0 : CREATE_SUSPENDED), nullptr,
                                         nullptr, &startup.StartupInfo, &started);
+    const DWORD createError = GetLastError();
     DeleteProcThreadAttributeList(list);
-    if (!created) return problem = "cannot start " + Narrow(helperFile) + ": " + SystemError("CreateProcess"), false;
+    if (!created)
+        return SystemFailure(problem, ("cannot start " + Narrow(helperFile) + ": CreateProcess").c_str(), createError);
     if (!madeInJob) {
         // Without the job (a host in a job that allows no other) the helper
         // still ends with the host: it watches the host's handle itself.
@@ -142,50 +166,89 @@ bool HelperLink::Start(const std::wstring& helperFile, std::string& problem)
     }
     CloseHandle(started.hThread);
     process = started.hProcess;
+    ++helpersStarted;
 
-    const DWORD woken = Wait(kStartMilliseconds);
-    if (woken == WAIT_OBJECT_0 && control->startState == kReady) return true;
+    const Outcome outcome = Await(first, sequence, kStartMilliseconds);
+    if (outcome == Outcome::Answered && control->startState == kReady) {
+        // A window handle crosses as its 32-bit value, widened as Windows widens handles.
+        helperWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(control->helperWindow)));
+        return true;
+    }
     const int32_t state = control->startState;
     const uint32_t error = control->startError;
-    EndHelper(woken == WAIT_TIMEOUT ? kWatchdogExitCode : 0);
-    problem = std::string("the helper was not ready: ") +
-              (woken == WAIT_TIMEOUT ? "it did not answer in time" : StartFailure(state));
-    if (error != 0) problem += " (system error " + std::to_string(error) + ")";
-    problem += ", exit code " + std::to_string(lastExitCode);
+    const bool late = outcome == Outcome::Hung;
+    EndHelper(0);
+    const std::wstring folder = helperFile.substr(0, helperFile.find_last_of(L"\\/") + 1);
+    problem.text = "the helper was not ready: " + (late ? "it did not answer in time" : StartFailure(state, folder));
+    if (error != 0) problem.text += " (system error " + std::to_string(error) + ")";
+    problem.text += ", exit code " + std::to_string(lastExitCode);
+    // A helper that failed without a system error code still leaves one for the host.
+    problem.systemError = error != 0 ? error : late ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED;
     return false;
 }
 
-DWORD HelperLink::Wait(uint32_t milliseconds)
+// The one place where the bridge waits for the helper: for the answer to the
+// call at one depth, serving the messages sent to this thread's windows.
+HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds)
 {
-    HANDLE handles[] = {responseEvent, process};
-    const ULONGLONG start = GetTickCount64();
-    DWORD left = milliseconds;
+    const uint32_t helper = helpersStarted;
+    bool dumpAwaited = false;
     for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjectsEx(2, handles, left, QS_SENDMESSAGE, 0);
-        if (woken != WAIT_OBJECT_0 + 2) return woken;
-        // A message sent to one of the host's windows, perhaps by the helper:
-        // served here, or the helper would wait for it for good.
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        const ULONGLONG spent = GetTickCount64() - start;
-        left = spent >= milliseconds ? 0 : static_cast<DWORD>(milliseconds - spent);
+        if (record.answered.load(std::memory_order_acquire) == sequence) return Outcome::Answered;
+        if (process == nullptr || helpersStarted != helper) return Outcome::Lost;
+        HANDLE handles[] = {responseEvent, process};
+        const ULONGLONG before = GetTickCount64();
+        const DWORD woken = WaitOrSentMessage(2, handles, milliseconds);
+        // The watchdog counts the helper's time alone, not the window
+        // procedures this thread runs for the host meanwhile.
+        const ULONGLONG spent = GetTickCount64() - before;
+        milliseconds = spent >= milliseconds ? 0 : static_cast<uint32_t>(milliseconds - spent);
+        // The response event serves every depth: a wake is checked above.
+        if (woken == WAIT_OBJECT_0) continue;
+        if (woken == WAIT_OBJECT_0 + 2) {
+            ServeSentMessages();
+            continue;
+        }
+        if (woken == WAIT_OBJECT_0 + 1) {
+            if (record.answered.load(std::memory_order_acquire) == sequence) return Outcome::Answered;
+            return Ended(record.taken == sequence);
+        }
+        // A helper in its crash handler is writing its dump: it is given the time.
+        if (control->crashCode != 0 && !dumpAwaited) {
+            dumpAwaited = true;
+            milliseconds = kDumpMilliseconds;
+            continue;
+        }
+        const bool crashing = control->crashCode != 0;
+        EndHelper(kWatchdogExitCode);
+        return crashing ? Outcome::Ended : Outcome::Hung;
     }
 }
 
-HelperLink::Outcome HelperLink::Call()
+HelperLink::Outcome HelperLink::Call(uint32_t depth)
 {
     if (process == nullptr) return Outcome::NotTaken;
-    const uint32_t sequence = ++control->sequence;
-    SetEvent(requestEvent);
-    DWORD woken = Wait(kWatchdogMilliseconds);
-    if (woken == WAIT_OBJECT_0) return Outcome::Answered;
-    // A helper in its crash handler is writing its dump: it is given the time.
-    if (woken == WAIT_TIMEOUT && control->crashCode != 0) woken = Wait(kDumpMilliseconds);
-    if (woken == WAIT_OBJECT_0 + 1) return Ended(control->taken == sequence);
-    if (woken == WAIT_OBJECT_0) return Outcome::Answered;
-    const bool crashing = control->crashCode != 0;
-    EndHelper(kWatchdogExitCode);
-    return crashing ? Outcome::Ended : Outcome::Hung;
+    CallRecord& record = Record(depth);
+    const uint32_t sequence = record.sequence + 1;
+    record.sequence = sequence;
+    if (!HandOver(depth)) return Outcome::NotSent;
+    return Await(record, sequence, kWatchdogMilliseconds);
+}
+
+bool HelperLink::HandOver(uint32_t depth)
+{
+    if (depth > 0 && !SendNotifyMessageW(static_cast<HWND>(helperWindow), kNestedCallMessage, depth, 0)) return false;
+    return SetEvent(requestEvent) != FALSE;
+}
+
+int32_t HelperLink::EndedIn(uint32_t depth) const
+{
+    for (int32_t inFlight = static_cast<int32_t>(depth); inFlight >= 0; --inFlight) {
+        const CallRecord& record = control->calls[inFlight];
+        const uint32_t sequence = record.sequence;
+        if (record.taken == sequence && record.answered != sequence) return inFlight;
+    }
+    return -1;
 }
 
 HelperLink::Outcome HelperLink::Ended(bool taken)
@@ -208,43 +271,50 @@ void HelperLink::EndHelper(uint32_t exitCode)
     process = nullptr;
 }
 
-HelperLink::Outcome HelperLink::GrowData(uint32_t size)
+HelperLink::Outcome HelperLink::GrowData(uint32_t depth, uint32_t size)
 {
-    uint32_t grown = dataSize;
+    DataView& view = data[depth];
+    uint32_t grown = view.size != 0 ? view.size : kInitialDataSize;
     while (grown < size) grown *= 2;
     if (grown > kMaxCallData) grown = kMaxCallData;
-    HANDLE section = NewSection(grown);
-    if (section == nullptr) return Outcome::Answered;  // the caller sees the capacity unchanged
-    HANDLE inHelper = nullptr;
+    // Mapped here first, so that the helper never takes a section this side cannot write.
+    DataView larger;
+    if (!NewDataView(larger, grown)) return Outcome::Answered;  // the caller sees the capacity unchanged
     if (process != nullptr) {
-        if (!DuplicateHandle(GetCurrentProcess(), section, process, &inHelper, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-            CloseHandle(section);
+        HANDLE inHelper = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), larger.section, process, &inHelper, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+            Discard(larger);
             return Outcome::Answered;
         }
-        control->request = kMapData;
-        control->args[0] = static_cast<int32_t>(reinterpret_cast<uintptr_t>(inHelper));
-        control->args[1] = static_cast<int32_t>(grown);
-        const Outcome outcome = Call();
-        if (outcome != Outcome::Answered || control->result != 0) {
-            CloseHandle(section);
+        CallRecord& record = Record(depth);
+        record.request = kMapData;
+        record.args[0] = static_cast<int32_t>(reinterpret_cast<uintptr_t>(inHelper));
+        record.args[1] = static_cast<int32_t>(grown);
+        const Outcome outcome = Call(depth);
+        if (outcome != Outcome::Answered || record.result != 0) {
+            Discard(larger);
             return outcome;
         }
     }
-    if (!MapData(section, grown)) {
-        CloseHandle(section);
-        return Outcome::Answered;
-    }
-    CloseHandle(dataSection);
-    dataSection = section;
+    Discard(view);
+    view = larger;
     return Outcome::Answered;
 }
 
 void HelperLink::Stop()
 {
     if (process == nullptr) return;
-    control->request = kRelease;
-    if (Call() == Outcome::Answered) WaitForSingleObject(process, kWatchdogMilliseconds);
+    Record(0).request = kRelease;
+    if (Call(0) == Outcome::Answered) WaitForSingleObject(process, kWatchdogMilliseconds);
     EndHelper(0);
+}
+
+void HelperLink::Abandon()
+{
+    if (process == nullptr) return;
+    TerminateProcess(process, 0);
+    CloseHandle(process);
+    process = nullptr;
 }
 
 std::wstring HelperProgramFile()

@@ -1,9 +1,10 @@
 #pragma once
 
-// The 64-bit side of the link to the 32-bit helper: the two shared sections,
-// the event pair and the helper process. It starts a helper, carries one call
-// at a time and sees a helper end or hang; what to do then is the player's
-// matter. Nothing here allocates per call.
+// The 64-bit side of the link to the 32-bit helper: the control section, a
+// data section per nesting depth, the event pair, the helper's window and
+// process. It starts a helper, carries a call at any depth and sees a helper
+// end or hang; what to do then is the player's matter. Nothing here
+// allocates per call.
 
 #include "bridge/bridge_protocol.h"
 
@@ -12,6 +13,14 @@
 
 namespace bridge {
 
+// Why no helper could be made ready: the system's error code, which
+// CreateSinglePlayerDll leaves for GetLastError, and a text that names the
+// file that failed.
+struct StartProblem {
+    uint32_t systemError = 0;
+    std::string text;
+};
+
 class HelperLink {
 public:
     enum class Outcome {
@@ -19,6 +28,8 @@ public:
         NotTaken,  // the helper had ended before it took the call
         Ended,     // the helper ended during the call (it crashed)
         Hung,      // the call did not come back in time: the helper was ended
+        Lost,      // the helper ended during a call nested in this one, which counted the end
+        NotSent,   // a nested call could not be posted to the helper's window
     };
 
     // How long a call may take before the helper is taken for hung: three
@@ -38,47 +49,64 @@ public:
     ~HelperLink();
 
     // Makes the sections and events; false, with the reason, when it cannot.
-    bool Prepare(std::string& problem);
+    bool Prepare(StartProblem& problem);
 
     // Starts the helper program and waits until it is ready; false, with the
     // reason, when it cannot be started or ends before it is ready.
-    bool Start(const std::wstring& helperFile, std::string& problem);
+    bool Start(const std::wstring& helperFile, StartProblem& problem);
     bool Running() const { return process != nullptr; }
 
     ControlBlock& Control() { return *control; }
-    uint8_t* Data() { return data; }
-    uint32_t DataCapacity() const { return dataSize; }
+    CallRecord& Record(uint32_t depth) { return control->calls[depth]; }
+    uint8_t* Data(uint32_t depth) { return data[depth].bytes; }
+    uint32_t DataCapacity(uint32_t depth) const { return data[depth].size; }
 
-    // Makes the data section large enough for size bytes (at most
+    // Makes depth's data section large enough for size bytes (at most
     // kMaxCallData), telling a running helper about the new one.
-    Outcome GrowData(uint32_t size);
+    Outcome GrowData(uint32_t depth, uint32_t size);
 
-    // Carries the request in the control block to the helper and waits for
-    // the answer, serving messages sent to the host's windows meanwhile.
-    Outcome Call();
+    // Carries the request in depth's record to the helper and waits for the
+    // answer, serving messages sent to the host's windows meanwhile.
+    Outcome Call(uint32_t depth);
+
+    // The depth of the innermost call up to depth that the helper had taken
+    // and not answered when it ended: the call it ended in; -1 for none.
+    int32_t EndedIn(uint32_t depth) const;
 
     // The exit code of the last helper that ended.
     uint32_t LastExitCode() const { return lastExitCode; }
 
     // Ends the helper after asking it to release the player.
     void Stop();
+    // Ends the helper without a word, as the DLL is unloaded: nothing here
+    // waits, so that it may run under the loader lock.
+    void Abandon();
 
 private:
-    unsigned long Wait(uint32_t milliseconds);
+    // A data section and its view here; size 0 until a call at its depth needs one.
+    struct DataView {
+        void* section = nullptr;
+        uint8_t* bytes = nullptr;
+        uint32_t size = 0;
+    };
+
+    bool HandOver(uint32_t depth);
+    Outcome Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds);
     Outcome Ended(bool taken);
     void EndHelper(uint32_t exitCode);
-    bool MapData(void* section, uint32_t size);
+    static bool NewDataView(DataView& view, uint32_t size);
+    static void Discard(DataView& view);
 
     void* controlSection = nullptr;
     ControlBlock* control = nullptr;
-    void* dataSection = nullptr;
-    uint8_t* data = nullptr;
-    uint32_t dataSize = 0;
+    DataView data[kMaxDepth];
     void* requestEvent = nullptr;
     void* responseEvent = nullptr;
     void* hostProcess = nullptr;  // this process, as the helper watches it
     void* job = nullptr;          // ends the helper when this process ends
     void* process = nullptr;
+    void* helperWindow = nullptr;
+    uint32_t helpersStarted = 0;  // tells a call whether the helper it waits for is the one running
     uint32_t lastExitCode = 0;
 };
 

@@ -49,7 +49,7 @@ bool DirectoryExists(std::string path)
     return platform::FindsEntry(path);
 }
 
-int CreateDirectoryTree(std::string path)
+int CreateDirectoryTree(std::string path, std::vector<std::string>* made)
 {
     NormaliseDirPath(path);
     if (DirectoryExists(path)) return 0;
@@ -57,7 +57,9 @@ int CreateDirectoryTree(std::string path)
          slash = path.find('/', slash + 1)) {
         const std::string prefix = path.substr(0, slash);
         if (DirectoryExists(prefix)) continue;
-        if (platform::MakeDirectory(prefix) == platform::MakeDirResult::Failed) return -1;
+        const platform::MakeDirResult result = platform::MakeDirectory(prefix);
+        if (result == platform::MakeDirResult::Failed) return -1;
+        if (made != nullptr && result == platform::MakeDirResult::Created) made->push_back(prefix);
     }
     return 0;
 }

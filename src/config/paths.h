@@ -3,6 +3,7 @@
 // Path and directory helpers. Paths use '/' as separator; directory paths end with '/'.
 
 #include <string>
+#include <vector>
 
 // Backslashes become slashes (the second byte of a two-byte character never
 // counts as one) and one trailing slash is ensured (an empty path stays
@@ -18,5 +19,6 @@ int GetSystemDriveRoot(std::string& root);
 bool DirectoryExists(std::string path);
 
 // Creates every missing directory of the path. 0 on success, -1 for the first
-// directory that can be neither created nor found; what was made stays.
-int CreateDirectoryTree(std::string path);
+// directory that can be neither created nor found; what was made stays, and
+// is added to `made`, when given, outermost first.
+int CreateDirectoryTree(std::string path, std::vector<std::string>* made = nullptr);

@@ -3,9 +3,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -64,10 +62,13 @@ bool IsLeadByte(unsigned char byte)
     return byte >= 0x81 && byte <= 0xFE;
 }
 
+// Without blocking: a lease that another program holds on the file turns the
+// open away at once (as a file opened without sharing does on Windows)
+// instead of stalling the host until the lease is broken.
 std::int64_t AppendToFile(const std::string& path, const char* bytes, std::size_t size)
 {
-    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (file < 0) return -1;
+    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (file < 0) return errno == EWOULDBLOCK ? kFileHeld : -1;
     struct stat info;
     const bool ok = write(file, bytes, size) == static_cast<ssize_t>(size) && fstat(file, &info) == 0;
     close(file);
@@ -81,41 +82,56 @@ std::int64_t FileSize(const std::string& path)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+const bool kAppendsTakeTheLock = false;
+
 namespace {
 
-// Longer than any move aside takes, short enough that a stopped holder stalls no host for long.
-constexpr unsigned kMoveLockWaitMilliseconds = 5000;
-
-// The file's directory, opened for its lock; -1 when it cannot be.
-int OpenDirectoryOf(const std::string& path)
+std::string DirectoryOf(const std::string& path)
 {
-    char directory[PATH_MAX] = ".";
     const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && slash < sizeof directory) {
-        std::memcpy(directory, path.data(), slash == 0 ? 1 : slash);
-        directory[slash == 0 ? 1 : slash] = '\0';
-    }
-    return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (slash == std::string::npos) return ".";
+    return path.substr(0, slash == 0 ? 1 : slash);
 }
 
 }  // namespace
 
-FileMoveLock::FileMoveLock(const std::string& path) : handle(OpenDirectoryOf(path))
+const std::intptr_t FileLock::kNoHandle = -1;
+
+FileLock::FileLock(const std::string& path) : name(DirectoryOf(path)), handle(kNoHandle) {}
+
+FileLock::~FileLock()
 {
-    if (handle < 0) return;
+    Release();
+}
+
+
+// The directory is opened for each taking: held open it would be a file
+// descriptor of the host's that the plug-in keeps.
+bool FileLock::Take(unsigned milliseconds) noexcept
+{
+    handle = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) return false;
     for (unsigned waited = 0; flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) != 0; ++waited) {
-        if (waited == kMoveLockWaitMilliseconds) {
-            close(static_cast<int>(handle));
-            handle = -1;
-            return;
+        if (waited >= milliseconds) {
+            Release();
+            return false;
         }
         PauseMilliseconds(1);
     }
+    return true;
 }
 
-FileMoveLock::~FileMoveLock()
+void FileLock::Release() noexcept
 {
-    if (handle >= 0) close(static_cast<int>(handle));  // closing lets go of the lock
+    if (handle != kNoHandle) close(static_cast<int>(handle));  // closing lets go of the lock
+    handle = kNoHandle;
+}
+
+std::uint64_t MonotonicMilliseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
 void PauseMilliseconds(unsigned milliseconds)
@@ -123,6 +139,11 @@ void PauseMilliseconds(unsigned milliseconds)
     timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
+}
+
+void SetOutOfMemoryError()
+{
+    errno = ENOMEM;
 }
 
 LocalTime CurrentLocalTime()

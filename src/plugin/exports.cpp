@@ -1,5 +1,6 @@
 // The library's two exports: hand out and take back the one player object.
 
+#include "platform/platform.h"
 #include "plugin/shx_player.h"
 
 #include <new>
@@ -16,6 +17,9 @@ extern "C" IPlayer* PELSHX_CDECL CreateSinglePlayerDll(void)
         try {
             currentPlayer = new ShxPlayer();
         } catch (...) {
+            // Memory is all a player needs, so a host reading GetLastError
+            // after the null learns why.
+            platform::SetOutOfMemoryError();
             return nullptr;
         }
     }

@@ -26,6 +26,7 @@ int32_t ShxPlayer::Init()
 int32_t ShxPlayer::Uninit()
 {
     SHX_PlayStrm_Uninit();
+    trace.WriteWaitingRecords();
     return 0;
 }
 

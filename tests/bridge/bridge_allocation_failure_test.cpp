@@ -7,6 +7,7 @@
 // either process; the helper never ends, and neither does the host.
 
 #include "PelShx_PlaySDK.h"
+#include "bridge/bridge_fixture.h"
 #include "support/allocation_faults_win32.h"
 #include "support/allocation_sweep.h"
 #include "support/file_helpers.h"
@@ -14,7 +15,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <filesystem>
 #include <string>
@@ -31,18 +31,11 @@ using allocation_faults::Switch;
 constexpr int32_t kPort = 6;
 const uint8_t kData[16] = {0x00, 0x00, 0x01, 0xBA};
 
-// The helper this process started; 0 while none runs.
+// The helper this process started; 0 unless exactly one runs.
 DWORD Helper()
 {
-    DWORD helper = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, L"pelshx_bridge32.exe") == 0)
-            helper = entry.th32ProcessID;
-    CloseHandle(snapshot);
-    return helper;
+    const std::vector<DWORD> children = bridge_test::ChildrenOf(GetCurrentProcessId());
+    return children.size() == 1 ? children[0] : 0;
 }
 
 // The helper's switch, in memory shared with every helper this process
@@ -77,7 +70,7 @@ protected:
     void SetUp() override
     {
         // The 64-bit DLL beside an x86 folder whose helper is the tests' build.
-        const fs::path folder = fs::u8path(test_files::TemporaryRootPath() + "bridge");
+        const fs::path folder = fs::u8path(bridge_test::Root() + "bridge");
         fs::create_directories(folder / "x86");
         const auto copy = [&](const fs::path& from, const fs::path& to) {
             fs::copy_file(from, folder / to, fs::copy_options::overwrite_existing);
@@ -86,7 +79,7 @@ protected:
         copy("x86/PelShx_PlaySDK.dll", "x86/PelShx_PlaySDK.dll");
         copy("x86/SHXStrm.dll", "x86/SHXStrm.dll");
         copy("x86/pelshx_bridge32_allocation_faults.exe", "x86/pelshx_bridge32.exe");
-        traceDirectory = test_files::TemporaryRootPath() + "trace/";
+        traceDirectory = bridge_test::Root() + "trace/";
         test_files::WriteText(test_files::SystemDriveRoot() + "tavo/cfg/TAVO.cfg",
                               "[GLOBAL]\n[TRACE_PATH] [" + traceDirectory + "]\n[DEBUG_LEVEL] [2]\n");
 

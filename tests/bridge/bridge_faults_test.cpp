@@ -3,14 +3,10 @@
 // new helper takes from this process), when buffers of every size cross, and
 // when the host itself is killed.
 
-#include "PelShx_PlaySDK.h"
+#include "bridge/bridge_fixture.h"
 #include "support/file_helpers.h"
-#include "support/temporary_root.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <tlhelp32.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <regex>
@@ -19,6 +15,9 @@
 
 namespace {
 
+using bridge_test::Bridge;
+using bridge_test::ChildrenOf;
+using bridge_test::Root;
 using test_files::ReadBytes;
 using test_files::ReadText;
 using test_files::WriteText;
@@ -26,88 +25,6 @@ using test_files::WriteText;
 const uint32_t kCrashCode = 0xC0000005;          // the access violation
 const uint32_t kEmulatedCrashCode = 0xC000001D;  // the same fault where QEMU runs 32-bit programs
 const int32_t kWatchdogExitCode = 258;
-
-std::string Root()
-{
-    return test_files::TemporaryRootPath();
-}
-
-class Bridge : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        traceDirectory = Root() + "trace/";
-        journalFile = Root() + "journal.txt";
-        test_files::Remove(journalFile);
-        std::filesystem::remove_all(traceDirectory);
-        WriteText(test_files::SystemDriveRoot() + "tavo/cfg/TAVO.cfg",
-                  "[GLOBAL]\n[TRACE_PATH] [" + traceDirectory + "]\n[DEBUG_LEVEL] [0]\n");
-        SetEnvironmentVariableA("SHXSTRM_JOURNAL", journalFile.c_str());
-        plugin = LoadLibraryA("PelShx_PlaySDK.dll");
-        ASSERT_NE(nullptr, plugin);
-        create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
-            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
-        release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(
-            reinterpret_cast<void (*)()>(GetProcAddress(plugin, "ReleaseSinglePlayerDll")));
-        ASSERT_TRUE(create != nullptr && release != nullptr);
-    }
-
-    void TearDown() override
-    {
-        if (player != nullptr) release(player);
-        SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
-        SetEnvironmentVariableA("SHXSTRM_JOURNAL", nullptr);
-        FreeLibrary(plugin);
-    }
-
-    // A player with Play_Init done and `port` open, bound after port 9 so that
-    // it has channel 1.
-    void StartPort(int32_t port)
-    {
-        player = create();
-        ASSERT_NE(nullptr, player);
-        ASSERT_EQ(PLAY_OK, player->Play_Init(0));
-        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(9, 0));
-        ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(port, 0));
-        ASSERT_EQ(PLAY_OK, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), port, kData, sizeof kData, 0));
-    }
-
-    int32_t Input(int32_t port) { return player->Play_InputData(port, kData, sizeof kData, 0); }
-
-    // The journal's lines of a function, without their times and line ends.
-    std::vector<std::string> JournalLines(const std::string& function) const
-    {
-        std::vector<std::string> lines;
-        std::istringstream journal(ReadText(journalFile));
-        for (std::string line; std::getline(journal, line);) {
-            const std::size_t call = line.find(" ms  ");
-            if (call != std::string::npos && line.compare(call + 5, function.size() + 1, function + "(") == 0)
-                lines.push_back(line.substr(call + 5));
-        }
-        return lines;
-    }
-
-    std::string ErrorLog() const { return ReadText(traceDirectory + "PelShx_Player_Error.log"); }
-
-    std::vector<std::string> Dumps() const
-    {
-        std::vector<std::string> dumps;
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(traceDirectory, ignored))
-            if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
-        return dumps;
-    }
-
-    static const uint8_t kData[16];
-    std::string traceDirectory;
-    std::string journalFile;
-    HMODULE plugin = nullptr;
-    PFN_CreateSinglePlayerDll create = nullptr;
-    PFN_ReleaseSinglePlayerDll release = nullptr;
-    IPlayer* player = nullptr;
-};
-
-const uint8_t Bridge::kData[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
 {
@@ -178,14 +95,22 @@ TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
     ASSERT_NO_FATAL_FAILURE(StartPort(3));
     for (int crash = 1; crash <= 3; ++crash) EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3)) << "crash " << crash;
     SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
-    const std::size_t callsBefore = JournalLines("SHX_PlayStrm").size();
+    const std::size_t callsBefore = JournalLines("SHX_PlayStrm_").size();
     int32_t volume = -1;
     EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_GetVolume(3, &volume));
     EXPECT_EQ(-1, volume);
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
     EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_Init(0));
-    EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm").size()) << "no helper answered";
-    EXPECT_LE(Dumps().size(), 5u);
+    EXPECT_EQ(callsBefore, JournalLines("SHX_PlayStrm_").size()) << "no helper answered";
+    // The third end's record names its dump, as no helper follows to do so.
+    const std::vector<std::string> dumps = Dumps();
+    EXPECT_EQ(3u, dumps.size());
+    std::smatch stop;
+    const std::string log = ErrorLog();
+    const std::regex stopRecord("Play_InputData\\(\\), exit code 0x[0-9A-F]{8}, "
+                                "dump ([^ ]+\\.dmp): every call answers 26");
+    ASSERT_TRUE(std::regex_search(log, stop, stopRecord)) << log;
+    EXPECT_NE(dumps.end(), std::find(dumps.begin(), dumps.end(), stop[1].str())) << stop[1];
 
     release(player);
     player = nullptr;
@@ -207,10 +132,9 @@ TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, static_cast<uint8_t*>(freed), 16, 0));
     const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
     ASSERT_EQ(3u, inputs.size());
-    uint32_t hash = 2166136261u;  // FNV-1a, as the stand-in writes it
-    for (std::size_t i = 0; i < data.size(); ++i) hash = (hash ^ data[i]) * 16777619u;
     char expected[80];
-    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0", hash);
+    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0",
+                  bridge_test::Checksum(data.data(), data.size()));
     EXPECT_EQ(expected, inputs[2]);
 }
 
@@ -228,19 +152,6 @@ TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
     ASSERT_EQ(2u, captures.size());
     EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0", captures[0]);
     EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) -> 0", captures[1]);
-}
-
-// The helper processes this process started.
-std::vector<DWORD> ChildrenOf(DWORD parent)
-{
-    std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return children;
 }
 
 // Starts this program again as a host that makes a player and then says so
@@ -281,12 +192,29 @@ TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
     KillHostAndExpectNoHelper(false);
 }
 
-TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
+// A file of an x86 folder: the same file of this one's, or another file of
+// this folder under its name.
+struct X86File {
+    X86File(const char* fileName, const char* source = nullptr) : name(fileName), from(source) {}  // NOLINT: implicit
+    const char* name;
+    const char* from;
+};
+
+// A copy of the DLL in a folder of its own, with what its x86 folder holds
+// (none: no x86 folder), answers null, leaves the system's error code for
+// GetLastError and writes an error record with that code naming the file
+// that failed.
+void ExpectNoPlayerFor(const char* fault, std::vector<X86File> x86Files, DWORD code, const std::string& file)
 {
-    // A copy of the DLL in a folder without x86 beside it.
-    const std::string folder = Root() + "alone/";
+    SCOPED_TRACE(fault);
+    const std::string folder = Root() + fault + "/";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(CopyFileA("PelShx_PlaySDK.dll", (folder + "PelShx_PlaySDK.dll").c_str(), FALSE));
+    if (!x86Files.empty()) std::filesystem::create_directories(folder + "x86");
+    for (const X86File& x86File : x86Files) {
+        const std::string from = x86File.from != nullptr ? x86File.from : std::string("x86/") + x86File.name;
+        ASSERT_TRUE(CopyFileA(from.c_str(), (folder + "x86/" + x86File.name).c_str(), FALSE)) << from;
+    }
     const std::string errorLog = test_files::SystemDriveRoot() + "tavo/tavo_error.log";
     const std::string before = ReadText(errorLog);
     HMODULE alone = LoadLibraryA((folder + "PelShx_PlaySDK.dll").c_str());
@@ -294,12 +222,32 @@ TEST(BridgeHost, WithoutTheHelperThereIsNoPlayerAndTheErrorLogSaysWhy)
     auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
         reinterpret_cast<void (*)()>(GetProcAddress(alone, "CreateSinglePlayerDll")));
     ASSERT_NE(nullptr, create);
-    EXPECT_EQ(nullptr, create());
+    SetLastError(ERROR_ALREADY_EXISTS);  // what a host may find there from before
+    IPlayer* player = create();
+    const DWORD reason = GetLastError();
     FreeLibrary(alone);
+    EXPECT_EQ(nullptr, player);
+    EXPECT_EQ(code, reason);
     const std::string added = ReadText(errorLog).substr(before.size());
-    EXPECT_NE(std::string::npos, added.find("\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf\ncannot start "))
-        << added;
-    EXPECT_NE(std::string::npos, added.find("alone\\x86\\pelshx_bridge32.exe")) << added;
+    EXPECT_NE(std::string::npos, added.find("ErrCode:[" + std::to_string(code) + "]")) << added;
+    // 播放辅助进程无法启动: the playback helper cannot be started
+    const std::string notStarted = "\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf";
+    EXPECT_NE(std::string::npos, added.find(notStarted + "\n")) << added;
+    EXPECT_NE(std::string::npos, added.find(fault + std::string("\\") + file)) << added;
+}
+
+TEST(BridgeHost, EveryFaultOfTheX86FolderGivesNoPlayerWithAReasonToRead)
+{
+    ExpectNoPlayerFor("no-x86-folder", {}, ERROR_PATH_NOT_FOUND, "x86\\pelshx_bridge32.exe");
+    ExpectNoPlayerFor("no-helper", {"PelShx_PlaySDK.dll", "SHXStrm.dll"}, ERROR_FILE_NOT_FOUND,
+                      "x86\\pelshx_bridge32.exe");
+    ExpectNoPlayerFor("no-vendor-library", {"pelshx_bridge32.exe", "PelShx_PlaySDK.dll"}, ERROR_MOD_NOT_FOUND,
+                      "x86\\SHXStrm.dll");
+    ExpectNoPlayerFor("no-plugin", {"pelshx_bridge32.exe", "SHXStrm.dll"}, ERROR_MOD_NOT_FOUND,
+                      "x86\\PelShx_PlaySDK.dll");
+    ExpectNoPlayerFor("64-bit-vendor-library",
+                      {"pelshx_bridge32.exe", "PelShx_PlaySDK.dll", {"SHXStrm.dll", "PelShx_PlaySDK.dll"}},
+                      ERROR_BAD_EXE_FORMAT, "x86\\SHXStrm.dll");
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include <csignal>
@@ -81,6 +83,13 @@ long long Figure(const std::string& output, const std::string& label)
     return std::stoll(match[1]);
 }
 
+std::set<std::string> Entries(const std::string& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+}
+
 uint32_t LittleEndian(const std::string& bytes, std::size_t offset, int width)
 {
     uint32_t value = 0;
@@ -113,6 +122,8 @@ public:
     }
 
     void WriteConfig(const std::string& content) const { WriteFile(configFile, content); }
+    void RemoveConfig() const { std::remove(configFile.c_str()); }
+    std::string Work() const { return work; }
     std::string TraceDirectory() const { return work + "trace"; }
     std::string Stream() const { return work + "stream.bin"; }
     std::string Picture() const { return work + "picture.bmp"; }
@@ -294,13 +305,54 @@ TEST_F(HostProgramErrors, MissingPluginOrExportExitsWith3)
     EXPECT_NE(std::string::npos, run.output.find("has no export CreateSinglePlayerDll")) << run.output;
 }
 
-TEST_F(HostProgramErrors, MissingStreamFileExitsWith4)
+TEST_F(HostProgramErrors, MissingStreamFileOrADirectoryExitsWith4)
 {
-    const ProgramRun run = RunProgram("pelshx_host", {drive.Stream() + ".missing"});
+    ProgramRun run = RunProgram("pelshx_host", {drive.Stream() + ".missing"});
     EXPECT_EQ(4, run.exitCode);
     EXPECT_NE(std::string::npos, run.output.find("cannot read the stream file \"" + drive.Stream() + ".missing\""))
         << run.output;
     EXPECT_EQ(std::string::npos, run.output.find("CreateSinglePlayerDll"));
+
+    run = RunProgram("pelshx_host", {drive.TraceDirectory()});
+    EXPECT_EQ(4, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find(drive.TraceDirectory() + "\": it is a directory")) << run.output;
+}
+
+// A stream that grows while it is replayed (here during a pause before the
+// first chunk) is replayed, and counted, as far as it reached when opened.
+TEST_F(HostProgramErrors, GrowingStreamIsReplayedAsFarAsItReachedWhenOpened)
+{
+    std::remove(drive.Journal().c_str());
+    std::thread grower([&] {
+        for (int waited = 0; waited < 30000 && ReadFile(drive.Journal()).find("OpenStream") == std::string::npos; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ofstream(drive.Stream(), std::ios::binary | std::ios::app) << std::string(3 * kChunkBytes, 'g');
+    });
+    const ProgramRun run = RunProgram("pelshx_host", {"--rate=0", "--pause=0:1000", drive.Stream()},
+                                      {{"SHXSTRM_JOURNAL", drive.Journal()}});
+    grower.join();
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_EQ((kChunks + 3) * kChunkBytes, ReadFile(drive.Stream()).size());
+    EXPECT_NE(std::string::npos, run.output.find("chunks fed          12 of 12, 49152 of 49152 bytes")) << run.output;
+}
+
+// A stream and a picture named in the Chinese code page are opened and
+// reported by those names, as the plug-in is given them.
+TEST_F(HostProgramErrors, TwoByteStreamAndPictureNamesAreUsedAsGiven)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string stream = drive.Work() + test_files::kGbkHui + ".bin";
+    const std::string picture = drive.Work() + "\xCD\xBC.bmp";  // 图
+    WriteFile(stream, ReadFile(drive.Stream()));
+    const ProgramRun run = RunProgram("pelshx_host", {"--rate=0", "--capture=" + picture, stream},
+                                      {{"SHXSTRM_SIMULATE", "1048576,104857600"}});
+    const std::string bmp = ReadFile(picture);
+    std::remove(stream.c_str());
+    std::remove(picture.c_str());
+    EXPECT_EQ(0, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("stream " + stream + " (49152 bytes)")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("picture file " + picture + ", 304182 bytes")) << run.output;
+    EXPECT_EQ(304182u, bmp.size());
 }
 
 TEST_F(HostProgramErrors, BadCommandLinesExitWith2)
@@ -375,6 +427,9 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
         {"[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "/\xE6\x97\xA5\xE5\xBF\x97]\n",
          "the file is saved as UTF-8, but the player reads it as ANSI text"},
         {"[GLOBAL]\n" + trace + "\x1A\n[DEBUG_LEVEL] [2]\n", "line 3 holds a 0x1A byte (Ctrl-Z)"},
+        {"[GLOBAL]\r" + trace.substr(0, trace.size() - 1) + "\r[DEBUG_LEVEL] [2]\r", "line 1 ends in a CR alone"},
+        {"[GLOBAL] " + trace, "line 1 sets it on the [GLOBAL] line"},
+        {"[GLOBAL]\n[TRACE_PATH] [trace]\n", "TRACE_PATH [trace] (line 2) is no full path: the logs go to each host's"},
     };
     for (const auto& [configuration, cause] : configurations) {
         drive.WriteConfig(configuration);
@@ -385,26 +440,81 @@ TEST_F(InstallationCheck, NamesTheCauseOfAConfigurationTheUserGotWrong)
     }
 }
 
-// A file where the trace directory should be, a directory where a log
-// should be: the records are lost, however sound the configuration.
+// Where the plug-in cannot write, or rotate, however sound the configuration:
+// a file in the trace directory's place or above it, names the system does
+// not keep as written, a directory taking a log's name or its backup's. The
+// check leaves nothing behind.
 TEST_F(InstallationCheck, NamesWhereRecordsWouldBeLost)
 {
     const std::string file = drive.TraceDirectory() + "/file";
     WriteFile(file, "x");
-    drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + file + "/below]\n");
-    ProgramRun run = RunProgram("pelshx_host", {"--check"});
-    EXPECT_EQ(5, run.exitCode) << run.output;
-    EXPECT_NE(std::string::npos, run.output.find(" is a file, so every record is lost")) << run.output;
+    std::vector<std::string> lost = {file, file + "/below"};
+#ifdef _WIN32
+    // Play_Init makes "unkept" for "unkept..", where no file is found again.
+    std::string unkept = drive.TraceDirectory() + "/unkept";
+    lost.push_back(unkept + "..");
+    lost.push_back(drive.TraceDirectory() + "/f*");
+    std::replace(unkept.begin(), unkept.end(), '/', '\\');
+    lost.push_back("\\\\?\\" + unkept);
+    lost.push_back("\\\\.\\" + unkept);
+#endif
+    const std::set<std::string> before = Entries(drive.TraceDirectory());
+    for (const std::string& directory : lost) {
+        drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + directory + "]\n");
+        const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+        EXPECT_EQ(5, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("; every record is lost")) << directory << "\n" << run.output;
+        EXPECT_EQ(before, Entries(drive.TraceDirectory())) << directory;
+    }
     std::remove(file.c_str());
 
     drive.WriteConfig("[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "]\n");
     std::remove(drive.ErrorLog().c_str());
-    std::filesystem::create_directory(drive.ErrorLog());
-    run = RunProgram("pelshx_host", {"--check"});
-    std::filesystem::remove(drive.ErrorLog());
+    for (const std::string& taken : {drive.ErrorLog(), drive.RuntimeLog() + ".bak"})
+        std::filesystem::create_directory(taken);
+    const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+    for (const std::string& taken : {drive.ErrorLog(), drive.RuntimeLog() + ".bak"}) std::filesystem::remove(taken);
     EXPECT_EQ(5, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("PelShx_Player_Error.log is a directory, so that log is lost"))
         << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("PelShx_Player_Runtime.log.bak cannot be replaced")) << run.output;
+}
+
+// Where the plug-in works: without a configuration file (on its defaults,
+// natively no full path), with a trace directory still to be made, on a
+// drive's empty root (under Wine). What the check made is gone afterwards.
+TEST_F(InstallationCheck, FindsSoundWhatThePluginCanUse)
+{
+    const std::string fresh = drive.TraceDirectory() + "/fresh/er";
+    std::filesystem::remove_all(drive.TraceDirectory() + "/fresh");
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"[GLOBAL]\n[TRACE_PATH] [" + fresh + "]\n", "trace directory " + fresh + "/ does not exist yet"}};
+#ifdef _WIN32
+    const bool defaultThere = std::filesystem::exists("c:/tamsi");
+    cases.push_back({"", "TAVO.cfg is not there; the player uses TRACE_PATH c:/tamsi/ and DEBUG_LEVEL 0"});
+    // Under Wine a folder in the prefix's dosdevices folder is a drive.
+    const char* prefix = std::getenv("WINEPREFIX");
+    const std::string emptyRoot = prefix == nullptr ? "" : std::string("Z:") + prefix + "/dosdevices/q:";
+    if (!emptyRoot.empty() && std::filesystem::create_directory(emptyRoot))
+        cases.push_back({"[GLOBAL]\n[TRACE_PATH] [Q:/]\n", "trace directory Q:/ exists; records can be written"});
+#endif
+    for (const auto& [configuration, finding] : cases) {
+        if (configuration.empty())
+            drive.RemoveConfig();
+        else
+            drive.WriteConfig(configuration);
+        const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+        EXPECT_EQ(0, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(finding)) << finding << "\n" << run.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(drive.TraceDirectory() + "/fresh"));
+#ifdef _WIN32
+    EXPECT_EQ(defaultThere, std::filesystem::exists("c:/tamsi"));
+    if (cases.size() == 3) {
+        EXPECT_TRUE(std::filesystem::is_empty(emptyRoot));
+        std::filesystem::remove(emptyRoot);
+    }
+#endif
 }
 
 // A Chinese trace directory whose characters end in ']' and '\\', with a
@@ -420,6 +530,33 @@ TEST_F(InstallationCheck, TwoByteTraceDirectoryIsJudgedAsThePluginSeesIt)
     EXPECT_EQ(1, Count(run.output, "PROBLEM")) << run.output;
     EXPECT_NE(std::string::npos, run.output.find(directory + "/PelShx_Player_Error.log is a directory")) << run.output;
     EXPECT_NE(std::string::npos, run.output.find(directory + "/PelShx_Player_Runtime.log not there yet")) << run.output;
+}
+
+// As the plug-in reads them under the Chinese code page: a GBK file whose
+// bytes are also valid UTF-8 names the folder it means; a UTF-8 character
+// that takes the value's ']' and a UTF-8 byte order mark that takes the '['
+// of [GLOBAL] are named as what they are.
+TEST_F(InstallationCheck, TwoByteConfigurationsAreJudgedAsThePluginReadsThem)
+{
+    if (!test_files::ChineseCodePage()) GTEST_SKIP() << "needs the Chinese code page (LC_ALL=zh_CN.UTF-8 under Wine)";
+    const std::string gbk = drive.TraceDirectory() + "/\xC4\xBF\xC2\xBC";  // 目录
+    const struct {
+        std::string configuration;
+        int exitCode;
+        std::string finding;
+    } cases[] = {
+        {"[GLOBAL]\n[TRACE_PATH] [" + gbk + "]\n", 0, "TRACE_PATH [" + gbk + "] (line 2)"},
+        {"[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "/\xE5\xBF\x97]\n", 5,  // 志 in UTF-8
+         "takes the ']' as its second byte; the file is saved as UTF-8"},
+        {"\xEF\xBB\xBF[GLOBAL]\n[TRACE_PATH] [" + drive.TraceDirectory() + "]\n", 5,
+         "takes the '[' as its second byte: the UTF-8 byte order mark's last byte"},
+    };
+    for (const auto& [configuration, exitCode, finding] : cases) {
+        drive.WriteConfig(configuration);
+        const ProgramRun run = RunProgram("pelshx_host", {"--check"});
+        EXPECT_EQ(exitCode, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(finding)) << finding << "\n" << run.output;
+    }
 }
 
 // A stray NUL byte at the end of the file, and a probe file an earlier check
@@ -462,6 +599,11 @@ TEST_F(InstallationCheck, TellsAMissingVendorLibraryFromAMissingPlugin)
     fs::current_path(alone);
     const ProgramRun check = RunProgram("pelshx_host", {"--check"});
     const ProgramRun play = RunProgram("pelshx_host", {drive.Stream()});
+    // Beside a plug-in in another folder the vendor library is out of the system's sight.
+    fs::create_directory(alone / "other");
+    fs::rename(alone / "PelShx_PlaySDK.dll", alone / "other" / "PelShx_PlaySDK.dll");
+    fs::copy_file(bin / VENDOR_LIBRARY_FILE, alone / "other" / VENDOR_LIBRARY_FILE);
+    const ProgramRun other = RunProgram("pelshx_host", {"--check", "--plugin=" + (alone / "other" / "PelShx_PlaySDK.dll").string()});
     fs::current_path(bin);
     fs::remove_all(alone);
 
@@ -469,8 +611,10 @@ TEST_F(InstallationCheck, TellsAMissingVendorLibraryFromAMissingPlugin)
     EXPECT_NE(std::string::npos,
               check.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs is neither beside it"))
         << check.output;
-    EXPECT_NE(std::string::npos, check.output.find("PROBLEM  vendor library: " VENDOR_LIBRARY_FILE " not found"))
-        << check.output;
+    EXPECT_NE(std::string::npos, other.output.find("other\\" VENDOR_LIBRARY_FILE " is out of the system's sight"))
+        << other.output;
+    EXPECT_EQ(1, Count(check.output, "PROBLEM")) << check.output;
+    EXPECT_EQ(1, Count(other.output, "PROBLEM")) << other.output;
     EXPECT_EQ(3, play.exitCode) << play.output;
     EXPECT_NE(std::string::npos, play.output.find("the vendor library " VENDOR_LIBRARY_FILE " it needs"))
         << play.output;

@@ -42,14 +42,17 @@ TEST(HostOptions, DefaultsNeedOnlyTheStreamFile)
     EXPECT_EQ(4096u, parsed.options.chunkBytes);
     EXPECT_EQ(25u, parsed.options.chunksPerSecond);
     EXPECT_TRUE(parsed.options.window);
+    EXPECT_EQ(0, parsed.options.holdSeconds);
     EXPECT_FALSE(parsed.options.pause || parsed.options.step || parsed.options.volume);
 }
 
 TEST(HostOptions, TakesValuesAttachedOrAsTheNextArgument)
 {
-    const Parsed parsed = Parse({"--port=5", "--chunk", "100", "stream.bin", "--capture", "p.bmp", "--volume=-3"});
+    const Parsed parsed =
+        Parse({"--port=5", "--chunk", "100", "stream.bin", "--capture", "p.bmp", "--volume=-3", "--hold", "2.5"});
     ASSERT_EQ(ParseOutcome::Run, parsed.outcome) << parsed.error;
     EXPECT_EQ(5, parsed.options.port);
+    EXPECT_EQ(2.5, parsed.options.holdSeconds);
     EXPECT_EQ(100u, parsed.options.chunkBytes);
     EXPECT_EQ("p.bmp", parsed.options.capturePath);
     EXPECT_EQ(-3, parsed.options.volume.value_or(0));
@@ -135,6 +138,8 @@ TEST(HostOptions, RangeErrorsSayTheRange)
         {{"--port=2147483648", "s.bin"}, "2147483647"},
         {{"--pause=3:0", "s.bin"}, "3600000"},
         {{"--step=1:3600001", "s.bin"}, "3600000"},
+        {{"--hold=3601", "s.bin"}, "3600"},
+        {{"--hold=-1", "s.bin"}, "3600"},
     };
     ExpectRefusedNaming(mistakes);
 }

@@ -2,6 +2,7 @@
 #include "shxstrm_standin.h"
 #include "support/temporary_root.h"
 #include "vendor/shx_strm.h"
+#include "window_drawing.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,9 @@ TEST(TestCardPicture, ShowsTheFiguresItCarries)
     facts.frames = 0;
     facts.channel = 5;
     EXPECT_NE(before, TestCardBmp(facts));
+    facts.channel = 0;
+    facts.processId = 1;
+    EXPECT_NE(before, TestCardBmp(facts));
 }
 
 TEST(TestCardPicture, BottomBandIsDrawnFromTheLastData)
@@ -172,6 +176,8 @@ TEST(LiveCapture, WritesTheChannelsTestCardToThePathGiven)
     ASSERT_EQ(0, live.Capture(3, reinterpret_cast<uintptr_t>(path)));
 
     TestCardFacts expected;
+    expected.processId = ThisProcess().id;
+    expected.processName = ThisProcess().name;
     expected.channel = 3;
     expected.frames = 2;
     expected.bytes = 200;

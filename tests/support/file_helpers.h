@@ -13,6 +13,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 #include "support/temporary_root.h"
@@ -149,6 +153,47 @@ inline std::ptrdiff_t OpenFiles()
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
 }
 #endif
+
+// Holds an existing file as a program that shares it with no one, for as long
+// as it lives: on Windows opened without sharing; natively with a read lease,
+// which turns away every open for writing made without blocking (SIGIO, which
+// tells the holder that someone wants the file, is ignored meanwhile).
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path)
+    {
+#ifdef _WIN32
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        previousSignal_ = std::signal(SIGIO, SIG_IGN);
+        descriptor_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        held_ = descriptor_ >= 0 && fcntl(descriptor_, F_SETLEASE, F_RDLCK) == 0;
+#endif
+    }
+    ~HeldFile()
+    {
+#ifdef _WIN32
+        if (held_) CloseHandle(handle_);
+#else
+        if (descriptor_ >= 0) close(descriptor_);  // closing gives the lease up
+        std::signal(SIGIO, previousSignal_);
+#endif
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    bool Held() const { return held_; }
+
+private:
+    bool held_ = false;
+#ifdef _WIN32
+    HANDLE handle_;
+#else
+    int descriptor_ = -1;
+    void (*previousSignal_)(int) = SIG_DFL;
+#endif
+};
 
 // A directory made empty for one test and removed, with everything in it,
 // when the test ends.

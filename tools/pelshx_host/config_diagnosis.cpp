@@ -2,7 +2,9 @@
 
 #include "host_platform.h"
 
+#include "config/ansi_text.h"
 #include "config/config_reader.h"
+#include "config/paths.h"
 #include "config/player_settings.h"
 
 #include <algorithm>
@@ -16,6 +18,7 @@ namespace {
 using namespace player_settings;
 
 const char kSubject[] = "configuration";
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr unsigned kUtf8CodePage = 65001;
 
 std::string Lower(std::string text)
@@ -44,21 +47,20 @@ bool OneLetterApart(const std::string& a, const std::string& b)
            shorter.compare(front + skip, std::string::npos, longer, front + 1, std::string::npos) == 0;
 }
 
-// The file as the player reads it: its pieces, and the line each begins on.
+// The file as the player reads it, in pieces of at most kConfigPieceChars characters.
 class ConfigText {
 public:
-    explicit ConfigText(std::vector<std::string> read) : pieces(std::move(read))
-    {
-        std::size_t line = 1;
-        for (const std::string& piece : pieces) {
-            lines.push_back(line);
-            if (!piece.empty() && piece.back() == '\n') ++line;
-        }
-    }
+    explicit ConfigText(std::vector<std::string> read) : pieces(std::move(read)) {}
 
     std::size_t Count() const { return pieces.size(); }
     const std::string& Piece(std::size_t index) const { return pieces[index]; }
-    std::string Line(std::size_t index) const { return "line " + std::to_string(lines[index]); }
+    // "line N", the line the piece begins on.
+    std::string Line(std::size_t index) const
+    {
+        const auto ends = std::count_if(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(index),
+                                        [](const std::string& piece) { return piece.back() == '\n'; });
+        return "line " + std::to_string(ends + 1);
+    }
 
     // The piece is the start of a line longer than a piece: more than its line break follows.
     bool PartOfLongLine(std::size_t index) const
@@ -91,50 +93,72 @@ public:
 
 private:
     std::vector<std::string> pieces;
-    std::vector<std::size_t> lines;
 };
 
-// Why a name the player looks for was not recognised in a piece; "" when the
-// piece has no near miss of it.
-std::string NearMiss(const ConfigText& text, std::size_t index, const std::string& name)
+std::string TwoByteCharacterTakes(char byte)
 {
+    return std::string("a two-byte character of code page ") + std::to_string(host_platform::AnsiCodePage()) +
+           " takes the '" + byte + "' as its second byte";
+}
+
+// The '[' at `at` is the second byte of a two-byte character.
+bool HiddenBracket(const std::string& piece, std::size_t at)
+{
+    std::size_t open = FindAnsiCharacter(piece, '[');
+    while (open < at) open = FindAnsiCharacter(piece, '[', open + 1);
+    return open != at;
+}
+
+// Why the player does not take a piece as naming `name` (a section, or a key
+// of the section that begins on sectionPiece), though it comes close; "" when
+// it does not come close.
+std::string WhyNotNamed(const ConfigText& text, std::size_t index, const std::string& name, std::size_t sectionPiece)
+{
+    const std::string& piece = text.Piece(index);
+    const std::string line = text.Line(index);
     const std::string written = text.FirstName(index);
-    if (written.empty() || written == name) return "";
-    if (Trimmed(written) == name) return text.Line(index) + " has spaces inside the brackets: [" + written + "]";
-    if (Lower(written) == Lower(name) || OneLetterApart(Lower(written), Lower(name)))
-        return text.Line(index) + " has [" + written + "], which differs from [" + name + "]; case counts";
+    const std::string bare = Trimmed(piece);
+    const std::size_t at = piece.find("[" + name + "]"), cr = piece.find('\r');
+    std::size_t open = 0;
+    if (ConfigPieceNames(piece, name, open))
+        return index < sectionPiece ? line + " sets it before [" + kSection + "]; only lines after it count" : "";
+    if (at != std::string::npos && cr < at && piece[cr + 1] != '\n')
+        return line + " ends in a CR alone, which ends no line for the player: it reads on to the next LF, and "
+                      "only the first bracketed name of what it reads counts";
+    if (piece[0] == '#') return "";
+    if (at != std::string::npos && HiddenBracket(piece, at))
+        return line + " names it, but " + TwoByteCharacterTakes('[') +
+               (at == 3 && piece.compare(0, 3, kByteOrderMark) == 0 ? ": the UTF-8 byte order mark's last byte" : "");
+    if (at != std::string::npos && index == sectionPiece)
+        return line + " sets it on the [" + kSection + "] line; only the lines after it count";
+    if (at != std::string::npos)
+        return line + " names it after [" + written + "]; a line sets only what its first bracketed text names";
+    if (Lower(bare).compare(0, name.size(), Lower(name)) == 0)
+        return line + " is written \"" + bare + "\"; the player reads only [" + name + "] [value]";
+    if (!written.empty() && Trimmed(written) == name)
+        return line + " has spaces inside the brackets: [" + written + "]";
+    if (!written.empty() && (Lower(written) == Lower(name) || OneLetterApart(Lower(written), Lower(name))))
+        return line + " has [" + written + "], which differs from [" + name + "]; case counts";
     return "";
 }
 
-// "KEY=value" or "KEY value" without brackets.
-std::string WrittenWithoutBrackets(const ConfigText& text, std::size_t index, const std::string& key)
+std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, bool savedAsUtf8)
 {
-    const std::string piece = Trimmed(text.Piece(index));
-    if (Lower(piece).compare(0, key.size(), Lower(key)) != 0 || piece.find('[') == 0) return "";
-    return text.Line(index) + " is written \"" + piece + "\"; the player reads only [" + key + "] [value]";
-}
-
-std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key)
-{
-    if (lookup.keyPiece != ConfigLookup::kNotSeen)
-        return text.PartOfLongLine(lookup.keyPiece)
-                   ? text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
-                         " characters; it is read in pieces, so its value is cut"
-                   : text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
-    const bool sectionSeen = lookup.sectionPiece != ConfigLookup::kNotSeen;
-    for (std::size_t i = 0; i < text.Count(); ++i) {
-        std::size_t open = 0;
-        if (sectionSeen && i < lookup.sectionPiece && ConfigPieceNames(text.Piece(i), key, open))
-            return text.Line(i) + " sets it before [" + std::string(kSection) + "]; only lines after it count";
-        for (const std::string& reason : {WrittenWithoutBrackets(text, i, key), NearMiss(text, i, key)})
-            if (!reason.empty()) return reason;
+    if (lookup.keyPiece != ConfigLookup::kNotSeen) {
+        const std::string& piece = text.Piece(lookup.keyPiece);
+        if (text.PartOfLongLine(lookup.keyPiece))
+            return text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
+                   " characters; it is read in pieces, so its value is cut";
+        const std::size_t open = piece.rfind('['), close = piece.rfind(']');
+        if (close != std::string::npos && close > open && FindAnsiCharacter(piece, ']', open) == std::string::npos)
+            return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "] as the player reads it: " +
+                   TwoByteCharacterTakes(']') + (savedAsUtf8 ? "; the file is saved as UTF-8" : "");
+        return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
     }
-    return sectionSeen ? "" : "the section [" + std::string(kSection) + "] is missing";
-}
-
-std::string DefaultOf(const std::string& key)
-{
-    return key == kTracePathKey ? kDefaultTraceDirectory : std::to_string(kDefaultDebugLevel);
+    if (lookup.sectionPiece == ConfigLookup::kNotSeen) return "the section [" + std::string(kSection) + "] is missing";
+    std::string reason;
+    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = WhyNotNamed(text, i, key, lookup.sectionPiece);
+    return reason;
 }
 
 // Something other than an optional sign and digits, perhaps in white space.
@@ -151,10 +175,15 @@ bool BeyondAscii(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-// Valid UTF-8 with at least one character beyond ASCII, as editors save text
-// today; a two-byte ANSI text is hardly ever valid UTF-8.
+// Valid UTF-8 with characters beyond ASCII, as editors save text today. Under
+// a two-byte code page only characters of three bytes or more tell, as the
+// Chinese, Japanese and Korean ones are: the pairs of many two-byte ANSI
+// characters (目录 in GBK) make valid UTF-8 too, but of two-byte characters,
+// Latin or Greek letters and the like.
 bool LooksLikeUtf8(const std::string& bytes)
 {
+    const std::size_t tellingLength = platform::IsLeadByte(0x81) ? 3 : 2;
+    bool told = false;
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char lead = static_cast<unsigned char>(bytes[i]);
         const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
@@ -163,21 +192,20 @@ bool LooksLikeUtf8(const std::string& bytes)
         if (length == 0 || i + length > bytes.size()) return false;
         for (std::size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        told = told || length >= tellingLength;
         i += length;
     }
-    return BeyondAscii(bytes);
+    return told;
 }
 
 void JudgeTracePath(const std::string& setting, const std::string& value, bool savedAsUtf8, Findings& findings)
 {
-    if (value.empty())
+    std::string directory = value;
+    if (!host_platform::IsAbsolutePath(NormaliseDirPath(directory)))
         findings.Problem(kSubject,
-                         setting + " is empty: the logs go to each host's current directory, wherever that is "
-                                   "when Play_Init runs",
-                         "write the trace directory between the brackets");
-    else if (value != Trimmed(value))
-        findings.Problem(kSubject, setting + " has spaces inside the brackets; they are part of the path",
-                         "remove them: a leading space makes the path relative");
+                         setting + (value.empty() ? " is empty" : " is no full path") +
+                             ": the logs go to each host's current directory, wherever that is when Play_Init runs",
+                         "write the trace directory's full path between the brackets");
     else if (savedAsUtf8 && BeyondAscii(value))
         findings.Problem(kSubject,
                          setting + ": the file is saved as UTF-8, but the player reads it as ANSI text (code page " +
@@ -219,8 +247,10 @@ void JudgeKey(const ConfigText& text, const std::string& key, bool savedAsUtf8, 
         }
         return;
     }
-    const std::string reason = WhyNotFound(text, lookup, key);
-    const std::string fallback = key + " not found, so the default " + DefaultOf(key) + " applies";
+    const std::string reason = WhyNotFound(text, lookup, key, savedAsUtf8);
+    const std::string fallback = key + " not found, so the default " +
+                                 (key == kTracePathKey ? kDefaultTraceDirectory : std::to_string(kDefaultDebugLevel)) +
+                                 " applies";
     if (reason.empty())
         findings.Note(kSubject, fallback, "add [" + key + "] [value] after [" + kSection + "] to set it");
     else
@@ -236,7 +266,8 @@ void JudgeSection(const ConfigText& text, Findings& findings)
         return;
     }
     std::string reason;
-    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = NearMiss(text, i, kSection);
+    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i)
+        reason = WhyNotNamed(text, i, kSection, ConfigLookup::kNotSeen);
     findings.Problem(kSubject,
                      "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
                      "start the settings with a line [" + std::string(kSection) + "]");
@@ -285,7 +316,7 @@ bool JudgeEncoding(const std::string& bytes, Findings& findings)
                          "save it as plain ANSI text");
         return false;
     }
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    if (bytes.compare(0, 3, kByteOrderMark) == 0)
         findings.Note(kSubject,
                       "the file is saved as UTF-8 with a byte order mark; a '#' comment on its first line "
                       "would not count as one",
@@ -299,12 +330,13 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
 {
     std::ifstream in(configFile, std::ios::binary);
     if (!in) {
-        findings.Problem(kSubject,
-                         configFile + " cannot be opened; the player uses TRACE_PATH " +
-                             std::string(kDefaultTraceDirectory) + " and DEBUG_LEVEL " +
-                             std::to_string(kDefaultDebugLevel),
-                         "create it (or make it readable) with the lines [GLOBAL], [TRACE_PATH] [directory] and "
-                         "[DEBUG_LEVEL] [level]");
+        const bool there = platform::FindsEntry(configFile);
+        const std::string text = configFile + (there ? " cannot be opened" : " is not there") +
+                                 "; the player uses TRACE_PATH " + kDefaultTraceDirectory + " and DEBUG_LEVEL " +
+                                 std::to_string(kDefaultDebugLevel);
+        const char advice[] = "to choose, write it with the lines [GLOBAL], [TRACE_PATH] [directory] and "
+                              "[DEBUG_LEVEL] [level], readable for the host's account";
+        there ? findings.Problem(kSubject, text, advice) : findings.Note(kSubject, text, advice);
         return;
     }
     findings.Ok(kSubject, "the player reads " + configFile);

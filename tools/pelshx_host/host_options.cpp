@@ -12,7 +12,9 @@ constexpr unsigned kLongestRequest = 3600000;
 
 const char kDescription[] = R"(Plays STREAM_FILE through the player plug-in as a video host does: creates the
 player, initialises it, binds and opens a port on a window, feeds the stream in
-chunks through Play_InputData, closes the port and releases the player. Prints
+chunks through Play_InputData while serving the window (a repaint asks for
+Play_RefreshPlay, a new size for Play_GetPictureSize), closes the port and
+releases the player. Prints
 every call with its result and duration (calls of 50 ms or more are flagged)
 and a summary. With --check it checks the installation instead and plays
 nothing.)";
@@ -20,8 +22,9 @@ nothing.)";
 const char kFooter[] = R"(--pause and --step may each be given once; an AT at or past the stream's last
 chunk is an error (exit 2), found once the stream file is open. STREAM_FILE
 must be a file: a pipe cannot be replayed (exit 4).
-Ctrl-C stops feeding, closes the port, releases the player and prints the
-summary marked as interrupted.
+Ctrl-C, or closing the window, stops feeding, closes the port, releases the
+player and prints the summary marked as interrupted; during --hold they only
+end the hold.
 
 Exit status: 0 when every call gave the expected result (for --check: the
 installation is sound); 1 when a call did not; 2 for a bad command line; 3 when
@@ -105,6 +108,11 @@ void AddPlaybackOptions(CLI::App& app, HostOptions& options)
            "--no-window", [&options](int64_t) { options.window = false; },
            "open the stream on a null window even where a real one can be made")
         ->disable_flag_override();
+    app.add_option("--hold", options.holdSeconds,
+                   "keep the window open SECONDS after the stream before closing the port (default 0); closing "
+                   "it or Ctrl-C ends the hold")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0));
     AddChunkRequest(app, "--pause", options.pause,
                     "after AT chunks, pause (play state 2) for MS milliseconds (1 to 3600000), then play (state 1)");
     AddChunkRequest(app, "--step", options.step,
@@ -139,7 +147,8 @@ std::unique_ptr<CLI::App> MakeApp(HostOptions& options, bool& version)
     app->footer(kFooter);
     app->get_formatter()->column_width(26);
     app->add_flag("--check", options.check,
-                  "check the installation (plug-in, vendor library, configuration file, logs) and change nothing")
+                  "check the installation (plug-in, vendor library, configuration file, logs); what it makes to "
+                  "find out, it removes")
         ->disable_flag_override();
     app->add_option("--plugin", options.pluginPath, "the plug-in library (default: PelShx_PlaySDK beside this program)")
         ->type_name("PATH")

@@ -23,6 +23,7 @@ struct HostOptions {
     uint32_t chunksPerSecond = 25;  // 0: as fast as the plug-in takes them
     int32_t dataType = 0;
     bool window = true;
+    double holdSeconds = 0;  // the window stays open this long after the stream
     std::optional<ChunkRequest> pause;
     std::optional<ChunkRequest> step;
     std::optional<int32_t> volume;

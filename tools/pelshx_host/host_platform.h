@@ -14,8 +14,6 @@ using Symbol = void (*)();
 
 // The plug-in library to load when none is named.
 std::string DefaultPluginPath();
-// The vendor library's file name, such as "SHXStrm.dll".
-const char* VendorLibraryName();
 
 // Null, with the system's explanation in error, when the library cannot be loaded.
 void* OpenLibrary(const std::string& path, std::string& error);
@@ -25,12 +23,19 @@ void CloseLibrary(void* library);
 // the plug-in stays loaded; null when it is not loaded.
 void* LoadedVendorLibrary();
 
-// True when the plug-in this program loads runs the vendor library in a
-// helper process of its own (the 64-bit Windows plug-in) rather than in this one.
-bool PluginRunsInHelper();
+#ifdef _WIN32
+constexpr char kVendorLibraryName[] = "SHXStrm.dll";
+// The 64-bit plug-in runs the vendor library in a helper process of its own.
+constexpr bool kPluginRunsInHelper = sizeof(void*) == 8;
+#else
+constexpr char kVendorLibraryName[] = "libSHXStrm.so";
+constexpr bool kPluginRunsInHelper = false;
+#endif
 
 // The file the system loads for a library path or bare name; "" when it finds none.
 std::string FindLibraryFile(const std::string& pathOrName);
+// The vendor library the system loads for the plug-in at pluginFile; "" when it finds none.
+std::string FindVendorLibraryFor(const std::string& pluginFile);
 // The full file name of a loaded library; "" when the system cannot tell.
 std::string LoadedLibraryFile(void* library);
 // The file version from a library's version resource, such as "1.0.0.0"; ""
@@ -40,18 +45,40 @@ std::string FileVersion(const std::string& path);
 // GetACP() on Windows; natively the Chinese one (936), whose rule the native
 // build follows.
 unsigned AnsiCodePage();
-// True when a new file could be made in the directory (nothing is left behind).
-bool CanCreateFileIn(const std::string& directory);
 
-// A window of the given client size, or null where the system cannot make one.
+// Paths here are the plug-in's own, in the ANSI code page and with '/' as
+// separator, and go to the system as they are: a path object would convert
+// their two-byte names.
+// True for a path that names the same place from any current directory and drive.
+bool IsAbsolutePath(const std::string& path);
+// True when a file that is moved to this existing file's name may replace it.
+bool CanBeReplaced(const std::string& file);
+bool RemoveEmptyDirectory(const std::string& path);
+unsigned ProcessId();
+
+// A resizable window of the given client size, shown, or null where the
+// system cannot make one. One at a time.
 void* CreateVideoWindow(int width, int height, const std::string& title);
 void DestroyVideoWindow(void* window);
+
+// What the window's messages asked of the host since the last call: to be
+// painted (WM_PAINT), to lay the picture out for a new client size
+// (WM_SIZE), to close (WM_CLOSE; the window stays until it is destroyed).
+struct WindowRequests {
+    bool repaint = false;
+    bool resized = false;
+    int width = 0;
+    int height = 0;
+    bool close = false;
+};
+WindowRequests TakeWindowRequests();
 
 // From now on an interrupt (Ctrl-C, Ctrl-Break, SIGINT) does not end the
 // program but is remembered, for the program to wind down on its own.
 void CatchInterrupts();
 bool Interrupted();
-// Waits, keeping a window responsive meanwhile; returns early on an interrupt.
+// Waits, dispatching the window's messages meanwhile; returns early on an
+// interrupt. Wait(0) dispatches what is pending.
 void Wait(unsigned milliseconds);
 
 }  // namespace host_platform

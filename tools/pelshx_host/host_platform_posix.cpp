@@ -10,6 +10,7 @@
 #include <limits.h>
 #include <link.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host_platform {
@@ -33,11 +34,6 @@ std::string DefaultPluginPath()
     return program.substr(0, program.rfind('/')) + "/PelShx_PlaySDK.so";
 }
 
-const char* VendorLibraryName()
-{
-    return "libSHXStrm.so";
-}
-
 void* OpenLibrary(const std::string& path, std::string& error)
 {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -55,14 +51,9 @@ void CloseLibrary(void* library)
     dlclose(library);
 }
 
-bool PluginRunsInHelper()
-{
-    return false;
-}
-
 void* LoadedVendorLibrary()
 {
-    void* vendor = dlopen(VendorLibraryName(), RTLD_LAZY | RTLD_NOLOAD);
+    void* vendor = dlopen(kVendorLibraryName, RTLD_LAZY | RTLD_NOLOAD);
     if (vendor != nullptr) dlclose(vendor);  // drops only the reference just added: the plug-in holds its own
     return vendor;
 }
@@ -74,6 +65,13 @@ std::string FindLibraryFile(const std::string& pathOrName)
     char resolved[PATH_MAX];
     const bool found = pathOrName.find('/') != std::string::npos && realpath(pathOrName.c_str(), resolved) != nullptr;
     return found ? resolved : "";
+}
+
+// The plug-in finds its vendor library through its run path: beside it.
+std::string FindVendorLibraryFor(const std::string& pluginFile)
+{
+    const std::size_t slash = pluginFile.rfind('/');
+    return FindLibraryFile((slash == std::string::npos ? "./" : pluginFile.substr(0, slash + 1)) + kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)
@@ -92,9 +90,25 @@ unsigned AnsiCodePage()
     return 936;
 }
 
-bool CanCreateFileIn(const std::string& directory)
+bool IsAbsolutePath(const std::string& path)
 {
-    return access(directory.c_str(), W_OK | X_OK) == 0;
+    return !path.empty() && path[0] == '/';
+}
+
+bool CanBeReplaced(const std::string& file)
+{
+    struct stat info;
+    return stat(file.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool RemoveEmptyDirectory(const std::string& path)
+{
+    return rmdir(path.c_str()) == 0;
+}
+
+unsigned ProcessId()
+{
+    return static_cast<unsigned>(getpid());
 }
 
 void* CreateVideoWindow(int, int, const std::string&)
@@ -103,6 +117,11 @@ void* CreateVideoWindow(int, int, const std::string&)
 }
 
 void DestroyVideoWindow(void*) {}
+
+WindowRequests TakeWindowRequests()
+{
+    return {};
+}
 
 void CatchInterrupts()
 {

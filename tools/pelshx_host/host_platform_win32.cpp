@@ -1,16 +1,16 @@
-// Windows services: DLLs through LoadLibrary, a plain top-level window.
+// Windows services: DLLs through LoadLibrary, waiting with the window's
+// messages dispatched (the window itself: host_window_win32.cpp).
 
 #include "host_platform.h"
 
 #include <windows.h>
 
+#include <cctype>
 #include <vector>
 
 namespace host_platform {
 
 namespace {
-
-const char kWindowClass[] = "PelShxHostVideo";
 
 constexpr DWORD kInterruptCheckMilliseconds = 50;
 
@@ -45,17 +45,6 @@ void PumpMessages()
     }
 }
 
-bool RegisterWindowClass()
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 }  // namespace
 
 std::string DefaultPluginPath()
@@ -80,19 +69,9 @@ void CloseLibrary(void* library)
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
-bool PluginRunsInHelper()
-{
-    return sizeof(void*) == 8;
-}
-
-const char* VendorLibraryName()
-{
-    return "SHXStrm.dll";
-}
-
 void* LoadedVendorLibrary()
 {
-    return GetModuleHandleA(VendorLibraryName());
+    return GetModuleHandleA(kVendorLibraryName);
 }
 
 std::string FindLibraryFile(const std::string& pathOrName)
@@ -100,6 +79,13 @@ std::string FindLibraryFile(const std::string& pathOrName)
     char found[MAX_PATH] = {};
     const DWORD length = SearchPathA(nullptr, pathOrName.c_str(), ".dll", sizeof found, found, nullptr);
     return length > 0 && length < sizeof found ? found : "";
+}
+
+// A library loaded by its path finds the libraries it needs where the program's
+// own are found (beside the program, the system folders, PATH), not beside it.
+std::string FindVendorLibraryFor(const std::string&)
+{
+    return FindLibraryFile(kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)
@@ -130,39 +116,35 @@ unsigned AnsiCodePage()
     return GetACP();
 }
 
-// Made under a name of this process's own, which the system deletes when the
-// handle is closed, even should the program end first.
-bool CanCreateFileIn(const std::string& directory)
+bool IsAbsolutePath(const std::string& path)
 {
-    const std::string probe =
-        directory + "\\pelshx_host_check_" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);  // deletes it
+    const bool driveRoot = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                           path[2] == '/';
+    return driveRoot || path.compare(0, 2, "//") == 0;
+}
+
+// Replacing takes a file that is no folder and not read-only, which this
+// process may open for deleting while other processes have it open.
+bool CanBeReplaced(const std::string& file)
+{
+    const DWORD attributes = GetFileAttributesA(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        return false;
+    const HANDLE handle = CreateFileA(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
     return true;
 }
 
-void* CreateVideoWindow(int width, int height, const std::string& title)
+bool RemoveEmptyDirectory(const std::string& path)
 {
-    if (!RegisterWindowClass()) return nullptr;
-    const DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame = {0, 0, width, height};
-    AdjustWindowRect(&frame, style, FALSE);
-    HWND window =
-        CreateWindowExA(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                        frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) return nullptr;
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    PumpMessages();
-    return window;
+    return RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
-void DestroyVideoWindow(void* window)
+unsigned ProcessId()
 {
-    if (window == nullptr) return;
-    DestroyWindow(static_cast<HWND>(window));
-    PumpMessages();
+    return GetCurrentProcessId();
 }
 
 void CatchInterrupts()

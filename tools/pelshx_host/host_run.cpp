@@ -2,11 +2,17 @@
 
 #include "host_platform.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
+
+// How often the window is served: while the host waits, and at most this
+// often while it feeds, whose pace it would otherwise set.
+constexpr double kServeSeconds = 0.05;
 
 // The play states this host gives meaning to. The plug-in passes none of them
 // on: it stores 1 to 8 for the host and lets input through one step at a time
@@ -115,6 +121,7 @@ void HostRun::Play()
                 }).result == PLAY_OK)
                 tally.dropped = dropped;
         }
+        HoldWindow();
         Call(7, "Play_CloseStream(" + Port() + ")", [&] { return player->Play_CloseStream(options.port); });
     }
     Call(1, "Play_Uninit()", [&] { return player->Play_Uninit(); });
@@ -127,7 +134,7 @@ void HostRun::Play()
 
 bool HostRun::Interrupted()
 {
-    interrupted = interrupted || host_platform::Interrupted();
+    interrupted = interrupted || host_platform::Interrupted() || windowClosed;
     return interrupted;
 }
 
@@ -167,6 +174,7 @@ void HostRun::FeedStream()
     std::vector<uint8_t> chunk;
     const Stopwatch feeding;
     while (stream.Next(options.chunkBytes, chunk)) {
+        ServeWindow();
         // Ctrl-C: the chunk just read is not fed, and the run winds down.
         if (Interrupted()) break;
         const uint64_t index = tally.chunks++;
@@ -175,7 +183,7 @@ void HostRun::FeedStream()
             const double early = options.chunksPerSecond == 0 ? 0
                                                               : static_cast<double>(index) / options.chunksPerSecond +
                                                                     tally.hostPauseSeconds - feeding.Seconds();
-            if (early > 0) host_platform::Wait(static_cast<unsigned>(early * 1000));
+            Idle(early);
             const bool stepping = stepsLeft > 0;
             if (stepping && SetPlayState(PLAY_STEP_STATE, "one step")) ++tally.steps;
             FeedChunk(chunk, PLAY_OK);
@@ -231,7 +239,7 @@ void HostRun::HoldForPause()
 {
     SetPlayState(kStatePause, "pause");
     const Stopwatch held;
-    host_platform::Wait(options.pause->count);
+    Idle(options.pause->count / 1000.0);
     ++tally.hostPauses;
     tally.hostPauseSeconds += held.Seconds();
     report.Note("host held the stream back for " + Seconds(held.Seconds()));
@@ -268,11 +276,9 @@ void HostRun::CapturePicture()
     std::remove(path.c_str());  // so that a file found afterwards is this capture's
     Call(12, "Play_GetPicture(" + Port() + ", " + Quoted(path) + ")",
          [&] { return player->Play_GetPicture(options.port, reinterpret_cast<uintptr_t>(path.c_str())); });
-    std::error_code missing;
-    const auto bytes = std::filesystem::file_size(path, missing);
-    tally.pictureBytes = missing ? -1 : static_cast<long>(bytes);
-    report.Note(missing ? "no picture file at " + path
-                        : "picture file " + path + ", " + std::to_string(tally.pictureBytes) + " bytes");
+    tally.pictureBytes = static_cast<long>(platform::FileSize(path));  // by its ANSI name, as the plug-in got it
+    report.Note(tally.pictureBytes < 0 ? "no picture file at " + path
+                                       : "picture file " + path + ", " + std::to_string(tally.pictureBytes) + " bytes");
 }
 
 void HostRun::ReadBackSettings()
@@ -309,6 +315,56 @@ void HostRun::ReadBackSettings()
              [&] { return "head length " + std::to_string(headLength); });
     readBack(13, "Play_RefreshPlay" + onPort, [&] { return player->Play_RefreshPlay(port); },
              [] { return std::string(); });
+}
+
+// Between two calls of the player: the window's messages are dispatched and
+// what they asked for is served as a video host serves it. Never from the
+// window procedure, which may run while a call waits on another process.
+void HostRun::ServeWindow()
+{
+    if (window == nullptr || wallClock.Seconds() - windowServedAt < kServeSeconds) return;
+    windowServedAt = wallClock.Seconds();
+    host_platform::Wait(0);
+    const host_platform::WindowRequests asked = host_platform::TakeWindowRequests();
+    if (asked.close && !windowClosed) report.Note("the window was closed");
+    windowClosed = windowClosed || asked.close;
+    if (asked.resized) {
+        int32_t width = 0, height = 0;
+        const TimedResult outcome =
+            TimeCall([&] { return player->Play_GetPictureSize(options.port, &width, &height); });
+        const std::string area = std::to_string(asked.width) + " x " + std::to_string(asked.height);
+        report.Slot(15, "Play_GetPictureSize(" + Port() + ")", outcome,
+                    outcome.result == PLAY_OK
+                        ? std::to_string(width) + " x " + std::to_string(height) + " shown at " + area
+                        : "window now " + area);
+    }
+    if (asked.repaint)
+        Call(13, "Play_RefreshPlay(" + Port() + ")", [&] { return player->Play_RefreshPlay(options.port); },
+             "the window asked to be painted");
+}
+
+// Waits with the window served until the time is up, Ctrl-C is pressed or
+// the window is closed.
+void HostRun::Idle(double seconds)
+{
+    const Stopwatch idle;
+    while (!host_platform::Interrupted() && !windowClosed) {
+        const double left = seconds - idle.Seconds();
+        if (left <= 0) return;
+        host_platform::Wait(static_cast<unsigned>(std::ceil(std::min(left, kServeSeconds) * 1000)));
+        ServeWindow();
+    }
+}
+
+// After the stream the port stays open with its last picture for the time
+// asked; ending the hold early is no interruption of the run.
+void HostRun::HoldWindow()
+{
+    if (window == nullptr || interrupted || options.holdSeconds <= 0) return;
+    report.Note("holding the window open for " + Seconds(options.holdSeconds) +
+                " (close it or press Ctrl-C to end the hold)");
+    out.flush();  // whoever watches the output learns now that the picture is final
+    Idle(options.holdSeconds);
 }
 
 // A line a second while feeding; the closing one only when there were others.

@@ -63,6 +63,9 @@ private:
     void SetVolume();
     void CapturePicture();
     void ReadBackSettings();
+    void ServeWindow();
+    void Idle(double seconds);
+    void HoldWindow();
     void ShowProgress(bool closing);
     void PrintSummary() const;
 
@@ -79,6 +82,8 @@ private:
     uint64_t stepsLeft = 0;
     bool quietInputNoted = false;
     bool interrupted = false;
+    bool windowClosed = false;
+    double windowServedAt = -1;  // on the wall clock; before the start: the first serving is due at once
     RunTally tally;
     Stopwatch wallClock;
     double lastProgress = 0;

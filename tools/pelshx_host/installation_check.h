@@ -2,9 +2,9 @@
 
 // pelshx_host --check: what a video host on this machine would get from the
 // plug-in, the vendor library, the configuration file and the logs. Needs no
-// stream and changes nothing: the plug-in is loaded but no player is made,
-// and the only file made, a probe of whether the logs can be created, is
-// deleted at once.
+// stream; the plug-in is loaded but no player is made. What the logs will
+// meet in the trace directory is found out by doing it there, and what that
+// made is removed again.
 
 #include <ostream>
 #include <string>

@@ -4,41 +4,33 @@
 
 namespace {
 
-// The vendor library the plug-in at pluginFile would bring in: the one beside
-// it, else the one the system finds by name; "" when there is none.
-std::string FindVendorLibraryFor(const std::string& pluginFile)
-{
-    const std::size_t separator = pluginFile.find_last_of("/\\");
-    const std::string directory = separator == std::string::npos ? "." : pluginFile.substr(0, separator);
-    const std::string beside = host_platform::FindLibraryFile(directory + "/" + host_platform::VendorLibraryName());
-    return beside.empty() ? host_platform::FindLibraryFile(host_platform::VendorLibraryName()) : beside;
-}
-
 // A plug-in that the system could not load: is it missing, or is the vendor
-// library it needs missing or broken?
-void ExplainLoadFailure(const std::string& path, const std::string& systemError, PluginProblem& problem)
+// library it needs missing, out of the system's sight or broken?
+PluginProblem ExplainLoadFailure(const std::string& path, const std::string& systemError)
 {
-    const std::string pluginFile = host_platform::FindLibraryFile(path);
-    const std::string vendorName = host_platform::VendorLibraryName();
-    problem.vendorFile = FindVendorLibraryFor(pluginFile.empty() ? path : pluginFile);
-    if (!problem.vendorFile.empty())
-        if (void* vendor = host_platform::OpenLibrary(problem.vendorFile, problem.vendorError))
-            host_platform::CloseLibrary(vendor);
-    const std::string there = "the plug-in " + pluginFile + " is there, but the vendor library ";
-    if (pluginFile.empty()) {
-        problem.finding = "the plug-in is not there: " + systemError;
-        problem.advice = "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH";
-    } else if (problem.vendorFile.empty()) {
-        problem.finding = there + vendorName + " it needs is neither beside it nor on the library search path: " +
-                          systemError;
-        problem.advice = "put the vendor's " + vendorName + " beside the plug-in";
-    } else if (problem.vendorError.empty()) {
-        problem.finding = "the plug-in " + pluginFile + " cannot be loaded: " + systemError;
-        problem.advice = "replace it with an intact copy built for this system";
-    } else {
-        problem.finding = there + problem.vendorFile + " cannot be loaded: " + problem.vendorError;
-        problem.advice = "replace " + vendorName + " with an intact copy of the vendor's library for this system";
-    }
+    const std::string plugin = host_platform::FindLibraryFile(path);
+    if (plugin.empty())
+        return {"the plug-in is not there: " + systemError,
+                "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
+    const std::string name = host_platform::kVendorLibraryName;
+    const std::string vendor = host_platform::FindVendorLibraryFor(plugin);
+    const std::string beside = host_platform::FindLibraryFile(FolderOf(plugin) + "/" + name);
+    const std::string there = "the plug-in " + plugin + " is there, but the vendor library ";
+    if (vendor.empty() && !beside.empty())
+        return {there + beside + " is out of the system's sight: a library loaded from another folder gets the "
+                                 "libraries it needs from the program's folder, the system folders and PATH",
+                "put " + name + " beside the program that loads the plug-in"};
+    if (vendor.empty())
+        return {there + name + " it needs is neither beside it nor on the library search path: " + systemError,
+                "put the vendor's " + name + " beside the plug-in"};
+    std::string vendorError;
+    void* library = host_platform::OpenLibrary(vendor, vendorError);
+    if (library == nullptr)
+        return {there + vendor + " cannot be loaded: " + vendorError,
+                "replace " + name + " with an intact copy of the vendor's library for this system"};
+    host_platform::CloseLibrary(library);
+    return {"the plug-in " + plugin + " cannot be loaded: " + systemError,
+            "replace it with an intact copy built for this system"};
 }
 
 }  // namespace
@@ -53,16 +45,14 @@ bool PlayerLibrary::Load(const std::string& path, PluginProblem& problem)
     std::string error;
     library = host_platform::OpenLibrary(path, error);
     if (library == nullptr) {
-        ExplainLoadFailure(path, error, problem);
+        problem = ExplainLoadFailure(path, error);
         return false;
     }
     create = reinterpret_cast<PFN_CreateSinglePlayerDll>(host_platform::FindSymbol(library, "CreateSinglePlayerDll"));
     release = reinterpret_cast<PFN_ReleaseSinglePlayerDll>(host_platform::FindSymbol(library, "ReleaseSinglePlayerDll"));
     if (create != nullptr && release != nullptr) return true;
-    void* vendor = host_platform::LoadedVendorLibrary();
     problem = {std::string("it has no export ") + (create == nullptr ? "CreateSinglePlayerDll" : "ReleaseSinglePlayerDll"),
-               "use the plug-in PelShx_PlaySDK, not another library",
-               vendor != nullptr ? host_platform::LoadedLibraryFile(vendor) : "", ""};
+               "use the plug-in PelShx_PlaySDK, not another library"};
     return false;
 }
 
@@ -75,4 +65,10 @@ std::string VersionText(const std::string& file)
 {
     const std::string version = host_platform::FileVersion(file);
     return version.empty() ? "no version information" : "file version " + version;
+}
+
+std::string FolderOf(const std::string& file)
+{
+    const std::size_t separator = file.find_last_of("/\\");
+    return separator == std::string::npos ? "." : file.substr(0, separator);
 }

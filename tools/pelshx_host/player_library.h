@@ -6,13 +6,10 @@
 
 #include <string>
 
-// Why a plug-in cannot be used and what to do about it, and how things stand
-// with the vendor library it needs.
+// Why a plug-in cannot be used, and what to do about it.
 struct PluginProblem {
     std::string finding;
     std::string advice;
-    std::string vendorFile;   // the vendor library the plug-in would bring in; "" when there is none
-    std::string vendorError;  // why that file cannot be loaded; "" when it can
 };
 
 class PlayerLibrary {
@@ -41,3 +38,6 @@ private:
 
 // "file version 1.0.0.0", or "no version information".
 std::string VersionText(const std::string& file);
+
+// The folder that holds the file, without a trailing separator; "." for a bare name.
+std::string FolderOf(const std::string& file);

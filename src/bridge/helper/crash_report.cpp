@@ -78,6 +78,17 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// The handler of the frame ReportCrashesIn puts first in the thread's chain:
+// it sees an exception before the system's frame around a window procedure.
+EXCEPTION_DISPOSITION NTAPI OnCrashInFrame(EXCEPTION_RECORD* record, void*, CONTEXT* context, void*)
+{
+    if ((record->ExceptionFlags & EXCEPTION_UNWIND) == 0) {
+        EXCEPTION_POINTERS pointers = {record, context};
+        OnCrash(&pointers);
+    }
+    return ExceptionContinueSearch;
+}
+
 }  // namespace
 
 void InstallCrashReport(ControlBlock& control)
@@ -94,6 +105,21 @@ void InstallCrashReport(ControlBlock& control)
 void SetDumpDirectory(const std::string& directory)
 {
     std::snprintf(dumpDirectory, sizeof dumpDirectory, "%s", directory.c_str());
+}
+
+static_assert(sizeof(void*) == 4, "the helper is a 32-bit program: x86 exception frames");
+
+void ReportCrashesIn(void (*call)(void*), void* context)
+{
+    // The thread's chain of exception frames, through a volatile view: the
+    // compiler sees no other reader of it.
+    volatile NT_TIB* thread = reinterpret_cast<volatile NT_TIB*>(NtCurrentTeb());
+    EXCEPTION_REGISTRATION_RECORD frame;
+    frame.Next = thread->ExceptionList;
+    frame.Handler = OnCrashInFrame;
+    thread->ExceptionList = &frame;
+    call(context);
+    thread->ExceptionList = frame.Next;
 }
 
 }  // namespace bridge

@@ -20,4 +20,10 @@ void InstallCrashReport(ControlBlock& control);
 // Where the dumps go: the directory the plug-in's logs are in.
 void SetDumpDirectory(const std::string& directory);
 
+// Runs call(context) so that an exception it leaves unhandled is reported as
+// any crash. Needed where the system would swallow the exception instead: a
+// window procedure serving a message sent from another thread (a nested call)
+// is ended silently there, leaving the call half-made and unanswered.
+void ReportCrashesIn(void (*call)(void*), void* context);
+
 }  // namespace bridge

@@ -1,7 +1,8 @@
 // pelshx_bridge32.exe: the 32-bit helper of the 64-bit PelShx_PlaySDK.dll.
 // It loads the 32-bit plug-in from its own folder, makes the player and
 // carries out the calls the bridge puts into the shared control block, one at
-// a time, until the bridge releases the player or the host process ends.
+// a time or nested in one another (bridge_protocol.h), until the bridge
+// releases the player or the host process ends.
 //
 // Command line, all numbers: the control section, the data section and its
 // size, the request and response events, and the host process, each a handle
@@ -10,6 +11,7 @@
 #include "bridge/bridge_protocol.h"
 #include "bridge/helper/crash_report.h"
 #include "bridge/helper/player_calls.h"
+#include "bridge/sent_messages.h"
 
 #include <windows.h>
 
@@ -47,12 +49,47 @@ std::wstring OwnFolder()
 }
 
 // Exits with the start-up failure written where the bridge reads it.
-int FailStart(ControlBlock* control, HANDLE response, int32_t state, uint32_t error)
+int FailStart(PlayerCalls& calls, ControlBlock* control, HANDLE response, int32_t state, uint32_t error)
 {
     control->startState = state;
     control->startError = error;
+    calls.Answer(0);
     SetEvent(response);
     return 1;
+}
+
+// A nested call, posted by the bridge while the call it is nested in waits:
+// carried here whenever this thread serves messages, in its wait for requests
+// or inside a SendMessage of the vendor library's.
+LRESULT CALLBACK NestedCallWindow(HWND window, UINT message, WPARAM depth, LPARAM value)
+{
+    if (message != bridge::kNestedCallMessage) return DefWindowProcW(window, message, depth, value);
+    struct Nested {
+        PlayerCalls* calls;
+        uint32_t depth;
+    } nested = {reinterpret_cast<PlayerCalls*>(GetWindowLongPtrW(window, GWLP_USERDATA)), static_cast<uint32_t>(depth)};
+    if (nested.calls == nullptr || depth < 1 || depth >= bridge::kMaxDepth) return 0;
+    bridge::ReportCrashesIn(
+        [](void* context) {
+            const Nested& call = *static_cast<const Nested*>(context);
+            call.calls->Carry(call.depth);
+        },
+        &nested);
+    return 0;
+}
+
+// A message-only window of this thread, which carries nested calls to calls.
+HWND MakeNestedCallWindow(PlayerCalls& calls)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = NestedCallWindow;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"PelShxBridgeNestedCalls";
+    if (RegisterClassW(&windowClass) == 0) return nullptr;
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    if (window != nullptr) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&calls));
+    return window;
 }
 
 }  // namespace
@@ -69,28 +106,37 @@ int main(int argc, char** argv)
 
     auto* control = static_cast<ControlBlock*>(MapViewOfFile(controlSection, FILE_MAP_WRITE, 0, 0, 0));
     if (control == nullptr) return 2;
-    if (control->version != bridge::kProtocolVersion)
-        return FailStart(control, response, bridge::kBadCommandLine, 0);
+    PlayerCalls calls(*control, response);
+    if (control->version != bridge::kProtocolVersion) return FailStart(calls, control, response, bridge::kBadCommandLine, 0);
     HANDLE watcher = CreateThread(nullptr, 0, EndWithHost, host, 0, nullptr);
-    if (watcher == nullptr) return FailStart(control, response, bridge::kBadCommandLine, GetLastError());
+    if (watcher == nullptr) return FailStart(calls, control, response, bridge::kBadCommandLine, GetLastError());
     CloseHandle(watcher);
     bridge::InstallCrashReport(*control);
 
-    PlayerCalls calls(*control);
-    if (!calls.MapData(dataSection, dataSize)) return FailStart(control, response, bridge::kBadCommandLine, GetLastError());
-    const int32_t loaded = calls.Load(OwnFolder() + L"PelShx_PlaySDK.dll");
-    if (loaded != bridge::kReady) return FailStart(control, response, loaded, GetLastError());
+    if (!calls.MapData(0, dataSection, dataSize))
+        return FailStart(calls, control, response, bridge::kBadCommandLine, GetLastError());
+    HWND window = MakeNestedCallWindow(calls);
+    if (window == nullptr) return FailStart(calls, control, response, bridge::kNoWindow, GetLastError());
+    // A window handle crosses as its 32-bit value, as Windows shares them between 32-bit and 64-bit processes.
+    control->helperWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+    const int32_t loaded = calls.Load(OwnFolder());
+    if (loaded != bridge::kReady) return FailStart(calls, control, response, loaded, GetLastError());
     control->startState = bridge::kReady;
+    calls.Answer(0);
 
-    // Answer (at first: ready) and wait for the next request, in one step.
-    while (SignalObjectAndWait(response, request, INFINITE, FALSE) == WAIT_OBJECT_0) {
-        control->taken = control->sequence;
-        const bool released = control->request == bridge::kRelease;
-        calls.Carry();
-        if (released) {
+    // Signals the answer (at first: ready) and waits for the next request, in
+    // one step. A nested call posted while this thread waits here rings the
+    // request event too: it is served from the window's messages.
+    for (bool answered = true;;) {
+        const DWORD woken =
+            answered ? SignalObjectAndWait(response, request, INFINITE, FALSE) : WaitForSingleObject(request, INFINITE);
+        if (woken != WAIT_OBJECT_0) return 3;
+        answered = calls.Requested(0);
+        if (!answered) {
+            bridge::ServeSentMessages();
+        } else if (!calls.Carry(0)) {
             SetEvent(response);
             return 0;
         }
     }
-    return 3;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The helper's side of a call: the 32-bit plug-in loaded and its player made,
-// and each request of the control block carried out on it.
+// and each request of the control block, at any depth, carried out on it.
 
 #include "PelShx_PlaySDK.h"
 #include "bridge/bridge_protocol.h"
@@ -12,30 +12,40 @@
 
 class PlayerCalls {
 public:
-    explicit PlayerCalls(bridge::ControlBlock& block) : control(block) {}
+    PlayerCalls(bridge::ControlBlock& block, HANDLE responseEvent) : control(block), response(responseEvent) {}
 
-    // Maps the data section the bridge handed over; the earlier one is let go.
-    bool MapData(HANDLE section, uint32_t size);
+    // Maps a data section the bridge handed over for depth; the earlier one
+    // is let go. The section's handle is closed when it cannot be mapped.
+    bool MapData(uint32_t depth, HANDLE section, uint32_t size);
 
-    // Loads the plug-in (SHXStrm.dll is found beside it) and makes the player:
-    // kReady, or what failed.
-    int32_t Load(const std::wstring& pluginFile);
+    // Loads the vendor library and the plug-in from the folder and makes the
+    // player: kReady, or what failed.
+    int32_t Load(const std::wstring& folder);
 
-    // Carries out the request in the control block and fills in its answer.
-    void Carry();
+    // True when the bridge has handed over a request at depth not taken yet.
+    bool Requested(uint32_t depth) const;
+
+    // Carries out the request at depth, if it is one not taken yet, and fills
+    // in its answer. A nested call's answer is signalled at once, depth 0's by
+    // the helper's wait for the next request. False once the player is released.
+    bool Carry(uint32_t depth);
+
+    // Marks the call at depth answered, without signalling it.
+    void Answer(uint32_t depth);
 
 private:
-    int32_t CallSlot();
-    int32_t MapNewData();
-    int32_t WriteRestartRecord();
+    void CarryRequest(bridge::CallRecord& record, uint32_t depth);
+    int32_t CallSlot(bridge::CallRecord& record, uint32_t depth);
+    int32_t WriteRestartRecord(const bridge::CallRecord& record);
     void PointDumpsBesideLogs() noexcept;
-    const uint8_t* DataPointer() const;
+    const uint8_t* DataPointer(const bridge::CallRecord& record, uint32_t depth) const;
     template <typename T>
-    T* OutPointer(int index, int offset = 0);
+    static T* OutPointer(bridge::CallRecord& record, int index, int offset = 0);
 
     bridge::ControlBlock& control;
-    HANDLE dataSection = nullptr;
-    uint8_t* data = nullptr;
+    HANDLE response;
+    HANDLE dataSections[bridge::kMaxDepth] = {};
+    uint8_t* data[bridge::kMaxDepth] = {};
     IPlayer* player = nullptr;
     void(PELSHX_STDCALL* release)(IPlayer*) = nullptr;
 };
