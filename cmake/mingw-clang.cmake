@@ -17,15 +17,16 @@ set(CMAKE_DLLTOOL ${PELSHX_MINGW_TRIPLE}-dlltool)
 # GCC's directory, which Debian names "12-posix": clang takes its C++ library
 # headers, its libraries and its crtbegin.o from there. crtbegin.o registers
 # the unwind tables with GCC's unwinder, without which no exception is caught.
+# The C++ library itself is linked from a copy (runtime-unwind-tables.cmake).
 file(GLOB gcc_directories LIST_DIRECTORIES true /usr/lib/gcc/${PELSHX_MINGW_TRIPLE}/*-posix)
 list(SORT gcc_directories COMPARE NATURAL ORDER DESCENDING)
-list(GET gcc_directories 0 gcc_directory)
-if(NOT EXISTS ${gcc_directory}/crtbegin.o)
+list(GET gcc_directories 0 PELSHX_GCC_DIRECTORY)
+if(NOT EXISTS ${PELSHX_GCC_DIRECTORY}/crtbegin.o)
     message(FATAL_ERROR "no GCC for ${PELSHX_MINGW_TRIPLE} (posix threads) under /usr/lib/gcc: "
                         "install g++-mingw-w64-*-posix")
 endif()
-set(CMAKE_C_FLAGS_INIT -B${gcc_directory}/)
-set(CMAKE_CXX_FLAGS_INIT -B${gcc_directory}/)
+set(CMAKE_C_FLAGS_INIT -B${PELSHX_GCC_DIRECTORY}/)
+set(CMAKE_CXX_FLAGS_INIT -B${PELSHX_GCC_DIRECTORY}/)
 # lld, and the posix thread library that GCC's libraries need, linked in
 # (clang's driver adds only the libraries themselves).
 foreach(kind EXE SHARED MODULE)

@@ -17,7 +17,7 @@
 
 #include "PelShx_PlaySDK.h"
 #include "config/player_settings.h"
-#include "process_figures.h"
+#include "support/process_figures.h"
 #include "shxstrm_standin.h"
 #include "support/log_records.h"
 #include "support/result_codes.h"

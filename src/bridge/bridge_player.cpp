@@ -115,6 +115,7 @@ int32_t BridgePlayer::NotCarried(int32_t slot, const std::string& reason)
 
 HelperLink::Outcome BridgePlayer::Send(const Call& call, uint32_t depth)
 {
+    state.MakeRoomFor(call.slot, call.args, call.data != nullptr ? call.dataSize : 0);
     // A buffer, even an empty one, crosses in a data section: a depth whose
     // calls carried none so far has none yet.
     const uint32_t needed = call.data == nullptr ? 0 : call.dataSize == 0 ? 1 : call.dataSize;

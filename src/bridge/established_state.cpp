@@ -18,6 +18,11 @@ bool IsPort(int32_t port)
 
 }  // namespace
 
+void EstablishedState::MakeRoomFor(int32_t slot, const int32_t* args, uint32_t dataSize)
+{
+    if (slot == kOpenStream && IsPort(args[1])) ports[args[1]].openBuffer.reserve(dataSize);
+}
+
 void EstablishedState::Note(int32_t slot, const int32_t* args, int32_t result, const uint8_t* openBuffer)
 {
     switch (slot) {

@@ -23,6 +23,12 @@ struct ReplayStep {
 
 class EstablishedState {
 public:
+    // Makes room for what noting the call will keep (the copy of an open
+    // buffer of `dataSize` bytes) before the call goes to the helper: noting
+    // its answer then needs no memory, and a call that finds none fails
+    // before anything changed.
+    void MakeRoomFor(int32_t slot, const int32_t* args, uint32_t dataSize);
+
     // Takes note of a call the helper answered: args as forwarded, and for
     // Play_OpenStream the open buffer that went with it.
     void Note(int32_t slot, const int32_t* args, int32_t result, const uint8_t* openBuffer = nullptr);

@@ -29,8 +29,8 @@ end the hold.
 Exit status: 0 when every call gave the expected result (for --check: the
 installation is sound); 1 when a call did not; 2 for a bad command line; 3 when
 the plug-in cannot be loaded or lacks an export; 4 when the stream file cannot
-be read, is empty or is no file; 5 when --check found a problem; 130 when
-interrupted.)";
+be read, is empty or is no file; 5 when --check found a problem; 6 when the
+program ran out of memory; 130 when interrupted.)";
 
 template <typename Number>
 bool ReadNumber(const std::string& text, Number& number)

@@ -21,6 +21,7 @@ enum HostExit {
     HOST_EXIT_NO_PLUGIN = 3,
     HOST_EXIT_NO_STREAM = 4,
     HOST_EXIT_CHECK_PROBLEM = 5,
+    HOST_EXIT_OUT_OF_MEMORY = 6,
     HOST_EXIT_INTERRUPTED = 130,  // as shells report a program ended by Ctrl-C
 };
 

@@ -8,6 +8,7 @@
 #include "installation_check.h"
 
 #include <iostream>
+#include <new>
 
 namespace {
 
@@ -32,7 +33,7 @@ int PrintVersions(const HostOptions& options)
 }  // namespace
 
 int main(int argc, char** argv)
-{
+try {
     HostOptions options;
     std::string error;
     switch (ParseHostOptions(argc, argv, options, error)) {
@@ -46,4 +47,7 @@ int main(int argc, char** argv)
     case ParseOutcome::Run: break;
     }
     return HostRun(options, std::cout, std::cerr).Execute(PluginPath(options));
+} catch (const std::bad_alloc&) {
+    std::cerr << "pelshx_host: out of memory\n";
+    return HOST_EXIT_OUT_OF_MEMORY;
 }

@@ -90,8 +90,15 @@ void PlayerCalls::CarryRequest(CallRecord& record, uint32_t depth)
     default: break;
     }
     record.result = CallSlot(record, depth);
-    // After Play_Init a crash's dump goes beside the logs it points at.
-    if (record.request == kInit) SetDumpDirectory(PluginLogDirectory(true));
+    if (record.request == kInit) PointDumpsBesideLogs();
+}
+
+// After Play_Init a crash's dump goes beside the logs it points at; where the
+// dumps went so far when there is no memory to find them.
+void PlayerCalls::PointDumpsBesideLogs() noexcept
+try {
+    SetDumpDirectory(PluginLogDirectory(true));
+} catch (...) {
 }
 
 const uint8_t* PlayerCalls::DataPointer(const CallRecord& record, uint32_t depth) const

@@ -37,6 +37,7 @@ private:
     void CarryRequest(bridge::CallRecord& record, uint32_t depth);
     int32_t CallSlot(bridge::CallRecord& record, uint32_t depth);
     int32_t WriteRestartRecord(const bridge::CallRecord& record);
+    void PointDumpsBesideLogs() noexcept;
     const uint8_t* DataPointer(const bridge::CallRecord& record, uint32_t depth) const;
     template <typename T>
     static T* OutPointer(bridge::CallRecord& record, int index, int offset = 0);
