@@ -6,6 +6,7 @@
 #include "host_platform.h"
 #include "host_run.h"
 #include "installation_check.h"
+#include "player_library.h"
 
 #include <iostream>
 
@@ -45,5 +46,5 @@ int main(int argc, char** argv)
         return HOST_EXIT_BAD_COMMAND_LINE;
     case ParseOutcome::Run: break;
     }
-    return HostRun(options, std::cout, std::cerr).Execute(PluginPath(options));
+    return RunStream(options, PluginPath(options), std::cout, std::cerr);
 }

@@ -13,8 +13,8 @@ PluginProblem ExplainLoadFailure(const std::string& path, const std::string& sys
         return {"the plug-in is not there: " + systemError,
                 "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
     const std::string name = host_platform::kVendorLibraryName;
-    const std::string vendor = host_platform::FindVendorLibraryFor(plugin);
     const std::string beside = host_platform::FindLibraryFile(FolderOf(plugin) + "/" + name);
+    const std::string vendor = host_platform::kVendorLibraryBesidePlugin ? beside : host_platform::FindLibraryFile(name);
     const std::string there = "the plug-in " + plugin + " is there, but the vendor library ";
     if (vendor.empty() && !beside.empty())
         return {there + beside + " is out of the system's sight: a library loaded from another folder gets the "
