@@ -2,9 +2,10 @@
 
 #include "host_platform.h"
 
+#include "platform/platform.h"
+
 #include <atomic>
 #include <csignal>
-#include <ctime>
 #include <dlfcn.h>
 #include <limits.h>
 #include <link.h>
@@ -130,8 +131,7 @@ bool Interrupted()
 
 void Wait(unsigned milliseconds)
 {
-    const timespec duration{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    nanosleep(&duration, nullptr);
+    platform::PauseMilliseconds(milliseconds);
 }
 
 }  // namespace host_platform

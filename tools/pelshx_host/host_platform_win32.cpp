@@ -60,17 +60,6 @@ LRESULT CALLBACK VideoWindowProcedure(HWND window, UINT message, WPARAM wParam, 
     }
 }
 
-bool RegisterWindowClass()
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = VideoWindowProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 }  // namespace
 
 std::string DefaultPluginPath()
@@ -188,7 +177,13 @@ void Wait(unsigned milliseconds)
 
 void* CreateVideoWindow(int width, int height, const std::string& title)
 {
-    if (!RegisterWindowClass()) return nullptr;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = VideoWindowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = kWindowClass;
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
     const DWORD style = WS_OVERLAPPEDWINDOW;
     RECT frame = {0, 0, width, height};
     AdjustWindowRect(&frame, style, FALSE);

@@ -35,14 +35,14 @@ int PrintVersions(const HostOptions& options)
 int main(int argc, char** argv)
 {
     HostOptions options;
-    std::string error;
-    switch (ParseHostOptions(argc, argv, options, error)) {
-    case ParseOutcome::Help: std::cout << HostUsage(); return HOST_EXIT_OK;
+    std::string message;
+    switch (ParseHostOptions(argc, argv, options, message)) {
+    case ParseOutcome::Help: std::cout << message; return HOST_EXIT_OK;
     case ParseOutcome::Version: return PrintVersions(options);
     case ParseOutcome::Check:
         return CheckInstallation(PluginPath(options), std::cout) ? HOST_EXIT_OK : HOST_EXIT_CHECK_PROBLEM;
     case ParseOutcome::Error:
-        std::cerr << "pelshx_host: " << error << "\nTry 'pelshx_host --help' for more information.\n";
+        std::cerr << "pelshx_host: " << message << "\nTry 'pelshx_host --help' for more information.\n";
         return HOST_EXIT_BAD_COMMAND_LINE;
     case ParseOutcome::Run: break;
     }
