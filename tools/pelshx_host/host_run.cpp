@@ -350,8 +350,9 @@ private:
     void Idle(double seconds)
     {
         const Stopwatch idle;
-        for (double left = seconds; left > 0 && !host_platform::Interrupted() && !windowClosed;
-             left = seconds - idle.Seconds()) {
+        while (!host_platform::Interrupted() && !windowClosed) {
+            const double left = seconds - idle.Seconds();
+            if (left <= 0) return;
             host_platform::Wait(static_cast<unsigned>(std::ceil(std::min(left, kServeSeconds) * 1000)));
             ServeWindow();
         }

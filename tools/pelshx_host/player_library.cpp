@@ -37,7 +37,7 @@ PluginProblem ExplainLoadFailure(const std::string& path, const std::string& sys
     if (plugin.empty())
         return {"the plug-in is not there: " + systemError,
                 "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
-    const PluginProblem vendor =
+    PluginProblem vendor =
         host_platform::kPluginRunsInHelper ? PluginProblem() : VendorLibraryProblem(plugin, systemError);
     if (!vendor.finding.empty()) return vendor;
     return {"the plug-in " + plugin + " cannot be loaded: " + systemError,
