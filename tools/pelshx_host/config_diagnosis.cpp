@@ -81,6 +81,9 @@ public:
             kSection, key);
     }
 
+    // The first piece that comes close to naming `name` (see WhyNotNamed), and why it does not; "" when none.
+    std::string WhyNoPieceNames(const std::string& name, std::size_t sectionPiece) const;
+
     // The first bracketed text of a piece that is no '#' comment; "" when none.
     std::string FirstName(std::size_t index) const
     {
@@ -142,23 +145,27 @@ std::string WhyNotNamed(const ConfigText& text, std::size_t index, const std::st
     return "";
 }
 
+std::string ConfigText::WhyNoPieceNames(const std::string& name, std::size_t sectionPiece) const
+{
+    std::string reason;
+    for (std::size_t i = 0; i < pieces.size() && reason.empty(); ++i) reason = WhyNotNamed(*this, i, name, sectionPiece);
+    return reason;
+}
+
 std::string WhyNotFound(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, bool savedAsUtf8)
 {
-    if (lookup.keyPiece != ConfigLookup::kNotSeen) {
-        const std::string& piece = text.Piece(lookup.keyPiece);
-        if (text.PartOfLongLine(lookup.keyPiece))
-            return text.Line(lookup.keyPiece) + " is longer than " + std::to_string(kConfigPieceChars) +
-                   " characters; it is read in pieces, so its value is cut";
-        const std::size_t open = piece.rfind('['), close = piece.rfind(']');
-        if (close != std::string::npos && close > open && FindAnsiCharacter(piece, ']', open) == std::string::npos)
-            return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "] as the player reads it: " +
-                   TwoByteCharacterTakes(']') + (savedAsUtf8 ? "; the file is saved as UTF-8" : "");
-        return text.Line(lookup.keyPiece) + " has no [value] after [" + key + "]";
-    }
     if (lookup.sectionPiece == ConfigLookup::kNotSeen) return "the section [" + std::string(kSection) + "] is missing";
-    std::string reason;
-    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i) reason = WhyNotNamed(text, i, key, lookup.sectionPiece);
-    return reason;
+    if (lookup.keyPiece == ConfigLookup::kNotSeen) return text.WhyNoPieceNames(key, lookup.sectionPiece);
+    const std::string& piece = text.Piece(lookup.keyPiece);
+    const std::string line = text.Line(lookup.keyPiece);
+    if (text.PartOfLongLine(lookup.keyPiece))
+        return line + " is longer than " + std::to_string(kConfigPieceChars) +
+               " characters; it is read in pieces, so its value is cut";
+    const std::size_t open = piece.rfind('['), close = piece.rfind(']');
+    if (close != std::string::npos && close > open && FindAnsiCharacter(piece, ']', open) == std::string::npos)
+        return line + " has no [value] after [" + key + "] as the player reads it: " + TwoByteCharacterTakes(']') +
+               (savedAsUtf8 ? "; the file is saved as UTF-8" : "");
+    return line + " has no [value] after [" + key + "]";
 }
 
 // Something other than an optional sign and digits, perhaps in white space.
@@ -166,8 +173,7 @@ bool NotANumber(const std::string& value)
 {
     const std::string number = Trimmed(value);
     const std::size_t digits = number.find_first_of("+-") == 0 ? 1 : 0;
-    return number.size() == digits || !std::all_of(number.begin() + static_cast<std::ptrdiff_t>(digits), number.end(),
-                                                   [](char c) { return c >= '0' && c <= '9'; });
+    return number.size() == digits || number.find_first_not_of("0123456789", digits) != std::string::npos;
 }
 
 bool BeyondAscii(const std::string& text)
@@ -198,38 +204,30 @@ bool LooksLikeUtf8(const std::string& bytes)
     return told;
 }
 
-void JudgeTracePath(const std::string& setting, const std::string& value, bool savedAsUtf8, Findings& findings)
-{
-    std::string directory = value;
-    if (!host_platform::IsAbsolutePath(NormaliseDirPath(directory)))
-        findings.Problem(kSubject,
-                         setting + (value.empty() ? " is empty" : " is no full path") +
-                             ": the logs go to each host's current directory, wherever that is when Play_Init runs",
-                         "write the trace directory's full path between the brackets");
-    else if (savedAsUtf8 && BeyondAscii(value))
-        findings.Problem(kSubject,
-                         setting + ": the file is saved as UTF-8, but the player reads it as ANSI text (code page " +
-                             std::to_string(host_platform::AnsiCodePage()) + "), so the logs go to " + value +
-                             " as this console shows it in that code page",
-                         "save the file as ANSI text (GBK on Chinese Windows)");
-    else
-        findings.Ok(kSubject, setting);
-}
-
 void JudgeValue(const ConfigText& text, const ConfigLookup& lookup, const std::string& key, bool savedAsUtf8,
                 Findings& findings)
 {
-    const std::string where = " (" + text.Line(lookup.keyPiece) + ")";
-    const std::string setting = key + " [" + lookup.value + "]";
-    if (key == kTracePathKey)
-        JudgeTracePath(setting + where, lookup.value, savedAsUtf8, findings);
-    else if (NotANumber(lookup.value))
+    const std::string setting = key + " [" + lookup.value + "] (" + text.Line(lookup.keyPiece) + ")";
+    const bool tracePath = key == kTracePathKey;
+    std::string directory = lookup.value;
+    if (tracePath && !host_platform::IsAbsolutePath(NormaliseDirPath(directory)))
         findings.Problem(kSubject,
-                         setting + where + " is not a number; the player reads it as " +
+                         setting + (directory.empty() ? " is empty" : " is no full path") +
+                             ": the logs go to each host's current directory, wherever that is when Play_Init runs",
+                         "write the trace directory's full path between the brackets");
+    else if (tracePath && savedAsUtf8 && BeyondAscii(lookup.value))
+        findings.Problem(kSubject,
+                         setting + ": the file is saved as UTF-8, but the player reads it as ANSI text (code page " +
+                             std::to_string(host_platform::AnsiCodePage()) + "), so the logs go to " + lookup.value +
+                             " as this console shows it in that code page",
+                         "save the file as ANSI text (GBK on Chinese Windows)");
+    else if (!tracePath && NotANumber(lookup.value))
+        findings.Problem(kSubject,
+                         setting + " is not a number; the player reads it as " +
                              std::to_string(ParseDebugLevel(lookup.value)),
                          "write a number: 0 errors only, 1 every call but input, 2 everything");
     else
-        findings.Ok(kSubject, setting + where);
+        findings.Ok(kSubject, setting);
 }
 
 void JudgeKey(const ConfigText& text, const std::string& key, bool savedAsUtf8, Findings& findings)
@@ -265,9 +263,7 @@ void JudgeSection(const ConfigText& text, Findings& findings)
         findings.Ok(kSubject, "section [" + std::string(kSection) + "] on " + text.Line(lookup.sectionPiece));
         return;
     }
-    std::string reason;
-    for (std::size_t i = 0; i < text.Count() && reason.empty(); ++i)
-        reason = WhyNotNamed(text, i, kSection, ConfigLookup::kNotSeen);
+    const std::string reason = text.WhyNoPieceNames(kSection, ConfigLookup::kNotSeen);
     findings.Problem(kSubject,
                      "section [" + std::string(kSection) + "] not found" + (reason.empty() ? "" : ": " + reason),
                      "start the settings with a line [" + std::string(kSection) + "]");
@@ -288,19 +284,12 @@ void JudgeWouldBeComments(const ConfigText& text, Findings& findings)
     }
 }
 
-// A byte order mark, or a NUL byte beside most characters; a stray NUL is no sign.
-bool LooksLikeUtf16(const std::string& bytes)
-{
-    return bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
-           (!bytes.empty() && static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0')) * 3 >= bytes.size());
-}
-
 // Settings after a Ctrl-Z byte, which the player never sees.
 void JudgeTextEnd(const std::string& bytes, Findings& findings)
 {
     const std::size_t end = bytes.find(kConfigTextEnd);
-    if (end == std::string::npos || Trimmed(bytes.substr(end + 1)).find('[') == std::string::npos) return;
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+    if (end == std::string::npos || bytes.find('[', end) == std::string::npos) return;
+    const auto line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n');
     findings.Problem(kSubject,
                      "line " + std::to_string(line) +
                          " holds a 0x1A byte (Ctrl-Z), where the player stops reading: the settings after it are "
@@ -308,10 +297,14 @@ void JudgeTextEnd(const std::string& bytes, Findings& findings)
                      "remove that byte");
 }
 
-// False when the file's encoding keeps the player from reading it at all.
+// False when the file's encoding keeps the player from reading it at all: it
+// is UTF-16, by its byte order mark or a NUL byte beside most characters (a
+// stray NUL is no sign).
 bool JudgeEncoding(const std::string& bytes, Findings& findings)
 {
-    if (LooksLikeUtf16(bytes)) {
+    const auto nulBytes = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
+        (!bytes.empty() && nulBytes * 3 >= bytes.size())) {
         findings.Problem(kSubject, "the file is saved as UTF-16; the player finds nothing in it",
                          "save it as plain ANSI text");
         return false;
@@ -342,10 +335,10 @@ void DiagnoseConfigFile(const std::string& configFile, Findings& findings)
     findings.Ok(kSubject, "the player reads " + configFile);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (!JudgeEncoding(bytes, findings)) return;
+    JudgeTextEnd(bytes, findings);
     std::vector<std::string> pieces;
     ReadConfigPieces(configFile, pieces);
     const ConfigText text(std::move(pieces));
-    JudgeTextEnd(bytes, findings);
     JudgeSection(text, findings);
     const bool savedAsUtf8 = LooksLikeUtf8(bytes) && host_platform::AnsiCodePage() != kUtf8CodePage;
     JudgeKey(text, kTracePathKey, savedAsUtf8, findings);

@@ -21,8 +21,16 @@ public:
         Line("PROBLEM", subject, text, advice);
     }
 
-    int Problems() const { return problems; }
-    const std::string& FirstProblem() const { return firstProblem; }
+    // The last line. True when the installation is sound.
+    bool Verdict()
+    {
+        if (problems == 0)
+            out << "verdict: the installation is sound\n";
+        else
+            out << "verdict: " << problems << (problems == 1 ? " problem" : " problems") << " found, first "
+                << firstProblem << '\n';
+        return problems == 0;
+    }
 
 private:
     void Line(const std::string& level, const std::string& subject, const std::string& text, const std::string& advice)

@@ -34,8 +34,6 @@ struct HostOptions {
 
 enum class ParseOutcome { Run, Check, Help, Version, Error };
 
-// On Error, error says what is wrong with the command line. "/?" asks for the
-// help as "-h" and "--help" do.
-ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
-
-std::string HostUsage();
+// On Help, message holds the help; on Error, what is wrong with the command
+// line. "/?" asks for the help as "-h" and "--help" do.
+ParseOutcome ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& message);

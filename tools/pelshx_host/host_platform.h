@@ -27,15 +27,18 @@ void* LoadedVendorLibrary();
 constexpr char kVendorLibraryName[] = "SHXStrm.dll";
 // The 64-bit plug-in runs the vendor library in a helper process of its own.
 constexpr bool kPluginRunsInHelper = sizeof(void*) == 8;
+// A library loaded by its path finds the libraries it needs where the
+// program's own are found (beside the program, the system folders, PATH).
+constexpr bool kVendorLibraryBesidePlugin = false;
 #else
 constexpr char kVendorLibraryName[] = "libSHXStrm.so";
 constexpr bool kPluginRunsInHelper = false;
+// The plug-in finds it through its run path.
+constexpr bool kVendorLibraryBesidePlugin = true;
 #endif
 
 // The file the system loads for a library path or bare name; "" when it finds none.
 std::string FindLibraryFile(const std::string& pathOrName);
-// The vendor library the system loads for the plug-in at pluginFile; "" when it finds none.
-std::string FindVendorLibraryFor(const std::string& pluginFile);
 // The full file name of a loaded library; "" when the system cannot tell.
 std::string LoadedLibraryFile(void* library);
 // The file version from a library's version resource, such as "1.0.0.0"; ""
@@ -77,8 +80,8 @@ WindowRequests TakeWindowRequests();
 // program but is remembered, for the program to wind down on its own.
 void CatchInterrupts();
 bool Interrupted();
-// Waits, dispatching the window's messages meanwhile; returns early on an
-// interrupt. Wait(0) dispatches what is pending.
+// Waits, dispatching the window's messages meanwhile; may return early, on a
+// message or an interrupt. Wait(0) dispatches what is pending.
 void Wait(unsigned milliseconds);
 
 }  // namespace host_platform

@@ -2,10 +2,10 @@
 
 #include "host_platform.h"
 
+#include "platform/platform.h"
+
 #include <atomic>
-#include <cerrno>
 #include <csignal>
-#include <ctime>
 #include <dlfcn.h>
 #include <limits.h>
 #include <link.h>
@@ -65,13 +65,6 @@ std::string FindLibraryFile(const std::string& pathOrName)
     char resolved[PATH_MAX];
     const bool found = pathOrName.find('/') != std::string::npos && realpath(pathOrName.c_str(), resolved) != nullptr;
     return found ? resolved : "";
-}
-
-// The plug-in finds its vendor library through its run path: beside it.
-std::string FindVendorLibraryFor(const std::string& pluginFile)
-{
-    const std::size_t slash = pluginFile.rfind('/');
-    return FindLibraryFile((slash == std::string::npos ? "./" : pluginFile.substr(0, slash + 1)) + kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)
@@ -138,9 +131,7 @@ bool Interrupted()
 
 void Wait(unsigned milliseconds)
 {
-    timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR && !interrupted) {
-    }
+    platform::PauseMilliseconds(milliseconds);
 }
 
 }  // namespace host_platform

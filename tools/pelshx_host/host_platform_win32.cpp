@@ -1,5 +1,7 @@
-// Windows services: DLLs through LoadLibrary, waiting with the window's
-// messages dispatched (the window itself: host_window_win32.cpp).
+// Windows services: DLLs through LoadLibrary, and the video window, into which
+// the plug-in's vendor library draws from its own side. The window's messages
+// are only noted here, for the host to serve between two calls of the player
+// (see HostRun::ServeWindow), never inside one.
 
 #include "host_platform.h"
 
@@ -11,8 +13,6 @@
 namespace host_platform {
 
 namespace {
-
-constexpr DWORD kInterruptCheckMilliseconds = 50;
 
 volatile LONG interrupted = 0;
 
@@ -36,12 +36,27 @@ std::string SystemMessage(DWORD code)
     return message + " (error " + std::to_string(code) + ")";
 }
 
-void PumpMessages()
+const char kWindowClass[] = "PelShxHostVideo";
+
+WindowRequests pending;
+
+LRESULT CALLBACK VideoWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);  // black where nothing is drawn yet, as a video area
+        EndPaint(window, &paint);
+        pending.repaint = true;
+        return 0;
+    }
+    case WM_SIZE:
+        pending.resized = true;
+        pending.width = LOWORD(lParam);
+        pending.height = HIWORD(lParam);
+        return 0;
+    case WM_CLOSE: pending.close = true; return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
@@ -79,13 +94,6 @@ std::string FindLibraryFile(const std::string& pathOrName)
     char found[MAX_PATH] = {};
     const DWORD length = SearchPathA(nullptr, pathOrName.c_str(), ".dll", sizeof found, found, nullptr);
     return length > 0 && length < sizeof found ? found : "";
-}
-
-// A library loaded by its path finds the libraries it needs where the program's
-// own are found (beside the program, the system folders, PATH), not beside it.
-std::string FindVendorLibraryFor(const std::string&)
-{
-    return FindLibraryFile(kVendorLibraryName);
 }
 
 std::string LoadedLibraryFile(void* library)
@@ -159,14 +167,48 @@ bool Interrupted()
 
 void Wait(unsigned milliseconds)
 {
-    const DWORD deadline = GetTickCount() + milliseconds;
-    for (DWORD now = GetTickCount(); static_cast<LONG>(deadline - now) > 0 && !Interrupted(); now = GetTickCount()) {
-        PumpMessages();
-        // In slices, since an interrupt arrives on a thread of its own and wakes nothing here.
-        const DWORD slice = deadline - now < kInterruptCheckMilliseconds ? deadline - now : kInterruptCheckMilliseconds;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
-    PumpMessages();
+}
+
+void* CreateVideoWindow(int width, int height, const std::string& title)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = VideoWindowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = kWindowClass;
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    const DWORD style = WS_OVERLAPPEDWINDOW;
+    RECT frame = {0, 0, width, height};
+    AdjustWindowRect(&frame, style, FALSE);
+    HWND window =
+        CreateWindowExA(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (window == nullptr) return nullptr;
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    Wait(0);
+    return window;
+}
+
+void DestroyVideoWindow(void* window)
+{
+    if (window == nullptr) return;
+    DestroyWindow(static_cast<HWND>(window));
+    Wait(0);
+    pending = {};
+}
+
+WindowRequests TakeWindowRequests()
+{
+    const WindowRequests taken = pending;
+    pending = {};
+    return taken;
 }
 
 }  // namespace host_platform

@@ -22,8 +22,9 @@ constexpr uint16_t kMachineI386 = 0x14c;
 const char kProbeRecord[] = "pelshx_host --check\n";
 
 // True when the plug-in loaded with both exports.
-bool CheckPlugin(PlayerLibrary& library, const std::string& path, PluginProblem& problem, Findings& findings)
+bool CheckPlugin(PlayerLibrary& library, const std::string& path, Findings& findings)
 {
+    PluginProblem problem;
     if (!library.Load(path, problem)) {
         findings.Problem("plug-in", "cannot use \"" + path + "\": " + problem.finding, problem.advice);
         return false;
@@ -166,10 +167,10 @@ void TryTraceDirectory(const std::string& directory, Findings& findings)
         CheckLog(directory + player_settings::kRuntimeLogName, findings);
         CheckLog(directory + player_settings::kErrorLogName, findings);
     }
-    std::string left;  // innermost first
+    std::string left;
     for (const std::string& file : {scratch, moved})
         if (std::remove(file.c_str()) != 0 && platform::FindsEntry(file)) left += " " + file;
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)  // innermost first
         if (!host_platform::RemoveEmptyDirectory(*folder)) left += " " + *folder;
     if (!left.empty()) findings.Note("logs", "this check could not remove what it made:" + left, "remove it by hand");
 }
@@ -198,8 +199,7 @@ bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
 {
     Findings findings(out);
     PlayerLibrary library;
-    PluginProblem problem;
-    const bool loaded = CheckPlugin(library, pluginPath, problem, findings);
+    const bool loaded = CheckPlugin(library, pluginPath, findings);
     if (host_platform::kPluginRunsInHelper) {
         const std::string found = host_platform::FindLibraryFile(pluginPath);
         CheckHelperFolder(loaded ? library.File() : found.empty() ? pluginPath : found, findings);
@@ -216,10 +216,5 @@ bool CheckInstallation(const std::string& pluginPath, std::ostream& out)
         DiagnoseConfigFile(configFile, findings);
         CheckLogs(configFile, findings);
     }
-    if (findings.Problems() == 0)
-        out << "verdict: the installation is sound\n";
-    else
-        out << "verdict: " << findings.Problems() << (findings.Problems() == 1 ? " problem" : " problems")
-            << " found, first " << findings.FirstProblem() << '\n';
-    return findings.Problems() == 0;
+    return findings.Verdict();
 }

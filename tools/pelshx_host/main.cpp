@@ -6,6 +6,7 @@
 #include "host_platform.h"
 #include "host_run.h"
 #include "installation_check.h"
+#include "player_library.h"
 
 #include <iostream>
 #include <new>
@@ -35,18 +36,18 @@ int PrintVersions(const HostOptions& options)
 int main(int argc, char** argv)
 try {
     HostOptions options;
-    std::string error;
-    switch (ParseHostOptions(argc, argv, options, error)) {
-    case ParseOutcome::Help: std::cout << HostUsage(); return HOST_EXIT_OK;
+    std::string message;
+    switch (ParseHostOptions(argc, argv, options, message)) {
+    case ParseOutcome::Help: std::cout << message; return HOST_EXIT_OK;
     case ParseOutcome::Version: return PrintVersions(options);
     case ParseOutcome::Check:
         return CheckInstallation(PluginPath(options), std::cout) ? HOST_EXIT_OK : HOST_EXIT_CHECK_PROBLEM;
     case ParseOutcome::Error:
-        std::cerr << "pelshx_host: " << error << "\nTry 'pelshx_host --help' for more information.\n";
+        std::cerr << "pelshx_host: " << message << "\nTry 'pelshx_host --help' for more information.\n";
         return HOST_EXIT_BAD_COMMAND_LINE;
     case ParseOutcome::Run: break;
     }
-    return HostRun(options, std::cout, std::cerr).Execute(PluginPath(options));
+    return RunStream(options, PluginPath(options), std::cout, std::cerr);
 } catch (const std::bad_alloc&) {
     std::cerr << "pelshx_host: out of memory\n";
     return HOST_EXIT_OUT_OF_MEMORY;

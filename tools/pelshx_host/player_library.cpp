@@ -4,18 +4,14 @@
 
 namespace {
 
-// A plug-in that the system could not load: is it missing, or is the vendor
-// library it needs missing, out of the system's sight or broken?
-PluginProblem ExplainLoadFailure(const std::string& path, const std::string& systemError)
+// What keeps the vendor library from loading with the plug-in at pluginFile:
+// missing, out of the system's sight or broken; no finding when nothing does.
+PluginProblem VendorLibraryProblem(const std::string& pluginFile, const std::string& systemError)
 {
-    const std::string plugin = host_platform::FindLibraryFile(path);
-    if (plugin.empty())
-        return {"the plug-in is not there: " + systemError,
-                "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
     const std::string name = host_platform::kVendorLibraryName;
-    const std::string vendor = host_platform::FindVendorLibraryFor(plugin);
-    const std::string beside = host_platform::FindLibraryFile(FolderOf(plugin) + "/" + name);
-    const std::string there = "the plug-in " + plugin + " is there, but the vendor library ";
+    const std::string beside = host_platform::FindLibraryFile(FolderOf(pluginFile) + "/" + name);
+    const std::string vendor = host_platform::kVendorLibraryBesidePlugin ? beside : host_platform::FindLibraryFile(name);
+    const std::string there = "the plug-in " + pluginFile + " is there, but the vendor library ";
     if (vendor.empty() && !beside.empty())
         return {there + beside + " is out of the system's sight: a library loaded from another folder gets the "
                                  "libraries it needs from the program's folder, the system folders and PATH",
@@ -29,6 +25,21 @@ PluginProblem ExplainLoadFailure(const std::string& path, const std::string& sys
         return {there + vendor + " cannot be loaded: " + vendorError,
                 "replace " + name + " with an intact copy of the vendor's library for this system"};
     host_platform::CloseLibrary(library);
+    return {};
+}
+
+// A plug-in that the system could not load: is it missing, does the vendor
+// library keep it from loading, or is it broken itself? The 64-bit plug-in
+// loads no vendor library: its helper does.
+PluginProblem ExplainLoadFailure(const std::string& path, const std::string& systemError)
+{
+    const std::string plugin = host_platform::FindLibraryFile(path);
+    if (plugin.empty())
+        return {"the plug-in is not there: " + systemError,
+                "put PelShx_PlaySDK beside pelshx_host or name it with --plugin=PATH"};
+    PluginProblem vendor =
+        host_platform::kPluginRunsInHelper ? PluginProblem() : VendorLibraryProblem(plugin, systemError);
+    if (!vendor.finding.empty()) return vendor;
     return {"the plug-in " + plugin + " cannot be loaded: " + systemError,
             "replace it with an intact copy built for this system"};
 }
