@@ -7,7 +7,8 @@
 # (src/bridge/) is built as it ships, the win32 build's helper in the x86
 # folder of the win64 build (the worktree's own build/win32 and build/win64,
 # kept between runs), and judged by the win64 tests; any other fault by the
-# native sanitizer build's tests (build/mutants/build). The checkout itself is
+# native sanitizer build's tests (build/mutants/build). What each build and
+# test run printed is kept in build/mutants/logs/. The checkout itself is
 # never changed, whenever the run stops.
 # Usage: scripts/mutants.sh [ENTRY_NUMBER...]   (default: every entry)
 # Exits with 1 when the unmutated tree fails, an entry cannot be applied or a
@@ -19,7 +20,8 @@ source=$PWD/build/mutants/source
 build=$PWD/build/mutants/build
 win32=$source/build/win32
 win64=$source/build/win64
-log=$PWD/build/mutants/mutant.log
+# Each build and test run's output: unmutated-PART.log, then NUMBER.log for each entry.
+logs=$PWD/build/mutants/logs
 timeout=${MUTANT_TEST_TIMEOUT:-120}
 
 files=() froms=() tos=() notes=()
@@ -73,6 +75,8 @@ else
     git worktree add --quiet --detach "$source" "$revision"
 fi
 trap 'echo; echo "interrupted"; exit 130' INT TERM
+rm -rf "$logs"
+mkdir -p "$logs"
 
 build_and_test_native() {
     cmake --build "$build" -j 2 >"$log" 2>&1 || return 2
@@ -93,12 +97,13 @@ build_and_test_bridge() {
 failed_tests() {
     local programs cases
     programs=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" | sort -u | paste -sd, -)
-    cases=$(sed -n 's/^.*\[  FAILED  \] \([A-Za-z0-9_.\/]*\).*/\1/p' "$log" | sort -u | paste -sd' ' -)
+    cases=$(sed -n 's/^.*\[  FAILED  \] \([A-Za-z0-9_\/]*\.[A-Za-z0-9_.\/]*\).*/\1/p' "$log" | sort -u | paste -sd' ' -)
     echo "$programs${cases:+: $cases}"
 }
 
 for part in $parts; do
     echo "=== unmutated sources, $part: build and test"
+    log=$logs/unmutated-$part.log
     if [ "$part" = native ]; then
         cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPELSHX_SANITIZE=ON >/dev/null
     else
@@ -131,6 +136,7 @@ for number in "${selected[@]}"; do
     fi
 
     part=$(part_of "$number")
+    log=$logs/$number.log
     printf '%s' "${content/"$from"/"$to"}" > "$source/$file"
     set +e
     "build_and_test_$part"
@@ -148,6 +154,7 @@ for number in "${selected[@]}"; do
 done
 
 # Leave the mutants' builds matching the unmutated sources.
+log=$logs/rebuild.log
 for part in $parts; do
     if [ "$part" = native ]; then
         cmake --build "$build" -j 2 >"$log" 2>&1 || true
