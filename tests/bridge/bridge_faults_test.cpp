@@ -97,7 +97,7 @@ TEST_F(Bridge, HungCallIsEndedByTheWatchdogWithoutTheGraceOfAnEarlierCrash)
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
     EXPECT_GE(waited.count(), 3000);
-    EXPECT_LT(waited.count(), 8000) << "the time a crash may take to write its dump";
+    EXPECT_LT(waited.count(), 8000) << "the hang was given the time a crash has for its dump";
     SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
 
     EXPECT_EQ(PLAY_OK, Input(3));
@@ -120,7 +120,7 @@ TEST_F(Bridge, HelperEndedBetweenCallsCostsNoCallUntilTheThirdEndWithinAMinute)
     EXPECT_EQ(PLAY_OK, Input(3)) << "the step granted";
     EXPECT_EQ(PLAY_ERR_BUFFER, Input(3)) << "the step used up";
     EXPECT_EQ(PLAY_ERR_BUFFER, Input(4)) << "no step granted";
-    std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
+    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
     ASSERT_EQ(1u, inputs.size());
     EXPECT_EQ(0u, inputs[0].find("SHX_PlayStrm_InputData(1, ")) << inputs[0];
     EXPECT_NE(std::string::npos, ErrorLog().find("ErrCode:[77]")) << ErrorLog();
