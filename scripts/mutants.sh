@@ -157,9 +157,9 @@ done
 log=$logs/rebuild.log
 for part in $parts; do
     if [ "$part" = native ]; then
-        cmake --build "$build" -j 2 >"$log" 2>&1 || true
+        cmake --build "$build" -j 2 >>"$log" 2>&1 || true
     else
-        cmake --build "$win32" -j 2 --target pelshx_bridge32 >"$log" 2>&1 && cmake --build "$win64" -j 2 >>"$log" 2>&1 || true
+        cmake --build "$win32" -j 2 --target pelshx_bridge32 >>"$log" 2>&1 && cmake --build "$win64" -j 2 >>"$log" 2>&1 || true
     fi
 done
 
