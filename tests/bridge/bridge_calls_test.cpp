@@ -229,6 +229,32 @@ TEST_F(Bridge, TwoThreadsOnOnePlayerTakeTurnsWithRightAnswersAndEveryInputOnce)
     EXPECT_EQ("", ErrorLog());
 }
 
+TEST_F(Bridge, OutValuesAreWrittenOnSuccessAloneAndNullOutPointersCrossAsNull)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    ASSERT_EQ(PLAY_OK, player->Play_SetVolume(3, 40));
+    int32_t level = -1;
+    int32_t width = -1;
+    int32_t height = -1;
+    EXPECT_EQ(PLAY_OK, player->Play_GetVolume(3, &level));
+    EXPECT_EQ(40, level);
+    EXPECT_EQ(PLAY_OK, player->Play_GetPictureSize(3, &width, &height));
+    EXPECT_EQ(PLAY_PICTURE_WIDTH, width);
+    EXPECT_EQ(PLAY_PICTURE_HEIGHT, height);
+
+    // A failed call writes nothing, though the last call's values are still at hand.
+    level = width = height = -1;
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetVolume(PLAY_MAX_PORTS, &level));
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPictureSize(50, &width, &height));
+    // A null pointer reaches the plug-in as null, whose own check answers.
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPictureSize(3, &width, nullptr));
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPictureSize(3, nullptr, &height));
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetVolume(3, nullptr));
+    EXPECT_EQ(-1, level);
+    EXPECT_EQ(-1, width);
+    EXPECT_EQ(-1, height);
+}
+
 TEST(BridgeLoad, EachLoadMakesOneHelperHoweverManyThreadsCreateAndItsUnloadEndsIt)
 {
     for (int load = 1; load <= 5; ++load) {

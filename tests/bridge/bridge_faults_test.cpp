@@ -25,6 +25,15 @@ using test_files::WriteText;
 const uint32_t kCrashCode = 0xC0000005;          // the access violation
 const uint32_t kEmulatedCrashCode = 0xC000001D;  // the same fault where QEMU runs 32-bit programs
 const int32_t kWatchdogExitCode = 258;
+// 播放辅助进程一分钟内三次异常结束，不再启动: the helper ended three times within a minute, not started again
+const std::string kStoppedText = "\xb2\xa5\xb7\xc5\xb8\xa8\xd6\xfa\xbd\xf8\xb3\xcc\xd2\xbb\xb7\xd6\xd6\xd3\xc4\xda\xc8\xfd"
+                                 "\xb4\xce\xd2\xec\xb3\xa3\xbd\xe1\xca\xf8\xa3\xac\xb2\xbb\xd4\xd9\xc6\xf4\xb6\xaf";
+
+// A dump of an earlier day, as a crash loop leaves them; its name sorts by its number.
+std::string OldDump(int number)
+{
+    return "pelshx_bridge32-20000101-000000-" + std::to_string(number) + ".dmp";
+}
 
 TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
 {
@@ -33,6 +42,7 @@ TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
     ASSERT_EQ(PLAY_OK, player->Play_SetOverlayMode(3, 0x123456));
     ASSERT_EQ(PLAY_OK, player->Play_SetVolume(3, 40));
     ASSERT_EQ(PLAY_OK, player->Play_PlayState(3, 4));
+    for (int old = 1; old <= 7; ++old) WriteText(traceDirectory + OldDump(old), "old");
     for (int input = 1; input <= 4; ++input) EXPECT_EQ(PLAY_OK, Input(3)) << "input " << input;
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3)) << "the input the vendor library crashed in";
     SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
@@ -56,36 +66,95 @@ TEST_F(Bridge, CrashCostsOneCallAndTheNextHelperPicksUpWhereItWas)
 
     // The access violation's code is the helper's exit code; where QEMU runs
     // 32-bit programs, Wine cannot tell what kind of fault it was and reports
-    // an illegal instruction instead. The dump is named in the record.
-    const std::vector<std::string> dumps = Dumps();
+    // an illegal instruction instead. The dump is named in the record; of the
+    // old ones the newest four are kept beside it.
+    std::vector<std::string> dumps = Dumps();
+    std::sort(dumps.begin(), dumps.end());
     const std::string log = ErrorLog();
-    ASSERT_EQ(1u, dumps.size()) << log;
+    ASSERT_EQ(5u, dumps.size()) << log;
+    EXPECT_EQ((std::vector<std::string>{OldDump(4), OldDump(5), OldDump(6), OldDump(7)}),
+              std::vector<std::string>(dumps.begin(), dumps.begin() + 4));
+    const std::string dump = dumps[4];
     const uint32_t code = log.find("exit code 0xC000001D") != std::string::npos ? kEmulatedCrashCode : kCrashCode;
     char record[128];
     std::snprintf(record, sizeof record, "ErrCode:[%d]", static_cast<int32_t>(code));
     EXPECT_NE(std::string::npos, log.find(record)) << log;
     std::snprintf(record, sizeof record, "Play_InputData(), exit code 0x%08X, dump %s]", static_cast<unsigned>(code),
-                  dumps[0].c_str());
+                  dump.c_str());
     EXPECT_NE(std::string::npos, log.find(record)) << log;
-    EXPECT_EQ("MDMP", ReadBytes(traceDirectory + dumps[0]).substr(0, 4)) << "a minidump's signature";
+    EXPECT_EQ("MDMP", ReadBytes(traceDirectory + dump).substr(0, 4)) << "a minidump's signature";
 }
 
-TEST_F(Bridge, HungCallIsEndedByTheWatchdog)
+TEST_F(Bridge, HungCallIsEndedByTheWatchdogWithoutTheGraceOfAnEarlierCrash)
 {
-    SetEnvironmentVariableA("SHXSTRM_FAULT", "hang,SHX_PlayStrm_InputData,2");
+    // The first helper crashes at its second input, the next one hangs at its first.
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "crash,SHX_PlayStrm_InputData,2");
     ASSERT_NO_FATAL_FAILURE(StartPort(3));
     EXPECT_EQ(PLAY_OK, Input(3));
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "hang,SHX_PlayStrm_InputData,1");
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
     EXPECT_GE(waited.count(), 3000);
-    EXPECT_LT(waited.count(), 8000);
+    EXPECT_LT(waited.count(), 8000) << "the hang was given the time a crash has for its dump";
     SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
 
     EXPECT_EQ(PLAY_OK, Input(3));
-    EXPECT_TRUE(Dumps().empty());
-    EXPECT_NE(std::string::npos, ErrorLog().find("Play_InputData(), exit code 0x00000102, no dump")) << ErrorLog();
+    EXPECT_EQ(1u, Dumps().size()) << "the crash's";
+    // The hang's record names no dump, not the crash's before it.
+    EXPECT_NE(std::string::npos, ErrorLog().find("Play_InputData(), exit code 0x00000102, no dump]")) << ErrorLog();
     EXPECT_NE(std::string::npos, ErrorLog().find("ErrCode:[" + std::to_string(kWatchdogExitCode) + "]"));
+}
+
+TEST_F(Bridge, HelperEndedBetweenCallsCostsNoCallUntilTheThirdEndWithinAMinute)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(4, 0));
+    ASSERT_EQ(PLAY_OK, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), 4, kData, sizeof kData, 0));
+    // Port 3 in step mode with a step granted, port 4 in it without one.
+    for (int32_t port : {3, 3, 4}) ASSERT_EQ(PLAY_OK, player->Play_PlayState(port, 9));
+    ASSERT_NO_FATAL_FAILURE(EndHelper(77));
+
+    // The next helper takes the call the ended one never took, in the same state.
+    EXPECT_EQ(PLAY_OK, Input(3)) << "the step granted";
+    EXPECT_EQ(PLAY_ERR_BUFFER, Input(3)) << "the step used up";
+    EXPECT_EQ(PLAY_ERR_BUFFER, Input(4)) << "no step granted";
+    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
+    ASSERT_EQ(1u, inputs.size());
+    EXPECT_EQ(0u, inputs[0].find("SHX_PlayStrm_InputData(1, ")) << inputs[0];
+    EXPECT_NE(std::string::npos, ErrorLog().find("ErrCode:[77]")) << ErrorLog();
+    EXPECT_NE(std::string::npos, ErrorLog().find("\nbetween calls, exit code 0x0000004D, no dump]")) << ErrorLog();
+
+    // The second end still brings a new helper; the third within a minute stops the bridge.
+    ASSERT_NO_FATAL_FAILURE(EndHelper(78));
+    EXPECT_EQ(PLAY_OK, player->Play_PlayState(3, 1));
+    EXPECT_EQ(PLAY_OK, Input(3));
+    ASSERT_NO_FATAL_FAILURE(EndHelper(79));
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, Input(3));
+    EXPECT_EQ(2u, JournalLines("SHX_PlayStrm_InputData").size());
+    EXPECT_TRUE(ChildrenOf(GetCurrentProcessId()).empty()) << "a helper after the third end";
+    const std::string log = ErrorLog();
+    EXPECT_NE(std::string::npos, log.find("ErrCode:[79]")) << log;
+    EXPECT_NE(std::string::npos, log.find("ErrString:[" + kStoppedText + "\nbetween calls, exit code 0x0000004F, "
+                                          "no dump: every call answers 26 until the player is released and made anew]"))
+        << log;
+}
+
+TEST_F(Bridge, HelperEndedInTheReplayLeavesTheWholeStateToTheNext)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    ASSERT_EQ(PLAY_OK, player->Play_SetVolume(3, 40));
+    SetEnvironmentVariableA("SHXSTRM_FAULT", "crash,SHX_PlayStrm_Init,1");
+    ASSERT_NO_FATAL_FAILURE(EndHelper(77));
+    int32_t volume = -1;
+    EXPECT_EQ(PLAY_ERR_UNKNOWN, player->Play_GetVolume(3, &volume)) << "its helper crashed in Play_Init";
+    SetEnvironmentVariableA("SHXSTRM_FAULT", nullptr);
+
+    EXPECT_EQ(PLAY_OK, player->Play_GetVolume(3, &volume));
+    EXPECT_EQ(40, volume);
+    EXPECT_EQ(PLAY_OK, Input(3));
+    EXPECT_NE(std::string::npos, ErrorLog().find("\nthe replay, exit code 0xC")) << ErrorLog();
 }
 
 TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
@@ -118,40 +187,57 @@ TEST_F(Bridge, ThreeEndsWithinAMinuteStopTheBridgeUntilThePlayerIsMadeAnew)
     EXPECT_EQ(PLAY_OK, Input(3));
 }
 
-TEST_F(Bridge, BuffersUpTo16MiBCrossWholeAndLargerOnesAreRefused)
+TEST_F(Bridge, BuffersUpTo16MiBCrossWholeBeforeAndAfterARestartAndLargerOnesAreRefused)
 {
     ASSERT_NO_FATAL_FAILURE(StartPort(3));
-    std::vector<uint8_t> data(16 * 1024 * 1024);
+    const uint32_t limit = 16u * 1024u * 1024u;
+    std::vector<uint8_t> data(limit + 1);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 4096);
-    for (uint32_t size : {4096u, 1024u * 1024u + 1, 16u * 1024u * 1024u})
+    std::vector<std::string> expected;
+    auto input = [&](uint32_t size) {
         EXPECT_EQ(PLAY_OK, player->Play_InputData(3, data.data(), size, 'A')) << size;
-    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, data.data(), 16u * 1024u * 1024u + 1, 'A'));
+        char line[80];
+        std::snprintf(line, sizeof line, "SHX_PlayStrm_InputData(1, data:%08x, %u, 1, 0, -1, -1) -> 0",
+                      bridge_test::Checksum(data.data(), size), static_cast<unsigned>(size));
+        expected.push_back(line);
+    };
+    // Above a page and below the first data block's size, then a block grown
+    // to 1 MiB, which the next helper must map whole.
+    for (uint32_t size : {4096u, 65536u, 1048576u}) input(size);
+    ASSERT_NO_FATAL_FAILURE(EndHelper(77));
+    for (uint32_t size : {4096u, 65536u, 1048576u, limit}) input(size);
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, data.data(), limit + 1, 'A'));
+    // The open buffer has the same limit.
+    ASSERT_EQ(PLAY_OK, player->Play_SetOpenMode(4, 0));
+    EXPECT_EQ(PLAY_ERR_PARAM, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), 4, data.data(), limit + 1, 0));
+    EXPECT_EQ(PLAY_OK, player->Play_OpenStream(reinterpret_cast<void*>(0x1234), 4, data.data(), limit, 0));
     // Data that cannot be read is refused, not copied.
     void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     VirtualFree(freed, 0, MEM_RELEASE);
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_InputData(3, static_cast<uint8_t*>(freed), 16, 0));
-    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
-    ASSERT_EQ(3u, inputs.size());
-    char expected[80];
-    std::snprintf(expected, sizeof expected, "SHX_PlayStrm_InputData(1, data:%08x, 16777216, 1, 0, -1, -1) -> 0",
-                  bridge_test::Checksum(data.data(), data.size()));
-    EXPECT_EQ(expected, inputs[2]);
+    EXPECT_EQ(expected, JournalLines("SHX_PlayStrm_InputData"));
 }
 
 TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
 {
     ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    // A shorter path after a longer one, then one cut at 259 bytes.
+    const char longer[] = "C:\\shots\\of port 3\\port3.bmp";
     const char path[] = "C:\\shots\\port3.bmp";
-    EXPECT_EQ(PLAY_OK, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(path)));
+    const std::string tooLong = "C:\\" + std::string(300, 'x');
+    for (const char* capture : {longer, path, tooLong.c_str()})
+        EXPECT_EQ(PLAY_OK, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(capture))) << capture;
     EXPECT_EQ(PLAY_OK, player->Play_GetPicture(3, 5));
     // An address with nothing behind it is refused rather than read.
     void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     VirtualFree(freed, 0, MEM_RELEASE);
     EXPECT_EQ(PLAY_ERR_PARAM, player->Play_GetPicture(3, reinterpret_cast<uintptr_t>(freed)));
     const std::vector<std::string> captures = JournalLines("SHX_PlayStrm_CapImageBmp");
-    ASSERT_EQ(2u, captures.size());
-    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0", captures[0]);
-    EXPECT_EQ("SHX_PlayStrm_CapImageBmp(1, 5) -> 0", captures[1]);
+    EXPECT_EQ((std::vector<std::string>{"SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\of port 3\\port3.bmp) -> 0",
+                                        "SHX_PlayStrm_CapImageBmp(1, path:C:\\shots\\port3.bmp) -> 0",
+                                        "SHX_PlayStrm_CapImageBmp(1, path:" + tooLong.substr(0, 259) + ") -> 0",
+                                        "SHX_PlayStrm_CapImageBmp(1, 5) -> 0"}),
+              captures);
 }
 
 // Starts this program again as a host that makes a player and then says so

@@ -88,6 +88,17 @@ std::string Bridge::ErrorLog() const
     return test_files::ReadText(traceDirectory + "PelShx_Player_Error.log");
 }
 
+void Bridge::EndHelper(uint32_t exitCode)
+{
+    const std::vector<DWORD> helpers = ChildrenOf(GetCurrentProcessId());
+    ASSERT_EQ(1u, helpers.size()) << "the player's helper";
+    HANDLE helper = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helpers[0]);
+    ASSERT_NE(nullptr, helper);
+    EXPECT_TRUE(TerminateProcess(helper, exitCode));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(helper, 5000));
+    CloseHandle(helper);
+}
+
 std::vector<std::string> Bridge::Dumps() const
 {
     std::vector<std::string> dumps;

@@ -46,6 +46,9 @@ protected:
     }
     std::string ErrorLog() const;
     std::vector<std::string> Dumps() const;
+    // Ends the player's helper between two calls, as a host sees a helper end
+    // whose cause is not a call (a vendor thread crashing), and waits for it.
+    void EndHelper(uint32_t exitCode);
 
     static const uint8_t kData[16];
     std::string traceDirectory;
