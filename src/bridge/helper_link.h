@@ -7,6 +7,7 @@
 // allocates per call.
 
 #include "bridge/bridge_protocol.h"
+#include "bridge/hand_over.h"
 
 #include <cstdint>
 #include <string>
@@ -66,7 +67,8 @@ public:
     Outcome GrowData(uint32_t depth, uint32_t size);
 
     // Carries the request in depth's record to the helper and waits for the
-    // answer, serving messages sent to the host's windows meanwhile.
+    // answer, serving messages sent to the host's windows meanwhile: a short
+    // poll first while answers have been coming quickly, then a sleep.
     Outcome Call(uint32_t depth);
 
     // The depth of the innermost call up to depth that the helper had taken
@@ -92,6 +94,7 @@ private:
 
     bool HandOver(uint32_t depth);
     Outcome Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds);
+    Outcome Answered(const CallRecord& record);
     Outcome Ended(bool taken);
     void EndHelper(uint32_t exitCode);
     static bool NewDataView(DataView& view, uint32_t size);
@@ -107,6 +110,7 @@ private:
     void* process = nullptr;
     void* helperWindow = nullptr;
     uint32_t helpersStarted = 0;  // tells a call whether the helper it waits for is the one running
+    PollBudget answers;           // how long the next wait polls for its answer
     uint32_t lastExitCode = 0;
 };
 

@@ -1,0 +1,44 @@
+#include "bridge/helper/request_wait.h"
+
+using namespace bridge;
+
+RequestWait::RequestWait(ControlBlock& block, const PlayerCalls& playerCalls, HANDLE requestEvent,
+                         HANDLE responseEvent)
+    : control(block), calls(playerCalls), request(requestEvent), response(responseEvent), seen(block.handOvers),
+      polls(ClockTicks(block.pollMicroseconds))
+{
+}
+
+bool RequestWait::Next(bool answered)
+{
+    const bool wakeBridge = answered && control.bridgeAsleep.exchange(0) != 0;
+    if (polls.Ticks() == 0) return Sleep(wakeBridge);
+    if (wakeBridge && !SetEvent(response)) return false;
+    return Poll(polls.Ticks(), [this] { return HandedOver(); }) ? Take() : Sleep(false);
+}
+
+// Sleeps on the request event, announced, waking the bridge on the way in one
+// step when it sleeps too.
+bool RequestWait::Sleep(bool wakeBridge)
+{
+    for (;;) {
+        control.helperAsleep = 1;
+        if (HandedOver()) break;
+        const DWORD woken = wakeBridge ? SignalObjectAndWait(response, request, INFINITE, FALSE)
+                                       : WaitForSingleObject(request, INFINITE);
+        if (woken != WAIT_OBJECT_0) return false;
+        wakeBridge = false;
+    }
+    control.helperAsleep = 0;
+    if (wakeBridge && !SetEvent(response)) return false;
+    return Take();
+}
+
+// Notes what came, and how long after the answer before it a request came.
+bool RequestWait::Take()
+{
+    seen = control.handOvers;
+    const CallRecord& first = control.calls[0];
+    if (calls.Requested(0)) polls.Note(first.handedAt - first.answeredAt);
+    return true;
+}
