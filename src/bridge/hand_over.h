@@ -27,19 +27,22 @@ inline int64_t ClockTicks(uint32_t microseconds)
 }
 
 // How long a side polls before it sleeps on its event: twice as long as its
-// last wait lasted, with a little room for a wait of nothing, and not at all
-// when that wait was longer than the limit, or the limit is 0.
+// last wait lasted, with a little room for a wait of nothing, at most the
+// limit; not at all when that wait was longer than the longest worth a poll,
+// or the limit is 0.
 class PollBudget {
 public:
-    explicit PollBudget(int64_t limitTicks = 0) : limit(limitTicks) {}
+    PollBudget() = default;
+    PollBudget(int64_t limitTicks, int64_t longestTicks) : limit(limitTicks), longest(longestTicks) {}
     void Note(int64_t waited)
     {
-        ticks = waited <= limit ? std::min(limit, 2 * std::max<int64_t>(waited, 0) + limit / 10) : 0;
+        ticks = waited <= longest ? std::min(limit, 2 * std::max<int64_t>(waited, 0) + limit / 10) : 0;
     }
     int64_t Ticks() const { return ticks; }
 
 private:
-    int64_t limit;
+    int64_t limit = 0;
+    int64_t longest = 0;
     int64_t ticks = 0;
 };
 

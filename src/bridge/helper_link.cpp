@@ -102,7 +102,10 @@ bool HelperLink::Prepare(StartProblem& problem)
     }
     control->version = kProtocolVersion;
     control->pollMicroseconds = HandOverThroughEventsAlone() ? 0 : kPollMicroseconds;
-    answers = PollBudget(ClockTicks(control->pollMicroseconds));
+    // An answer that took longer than half the limit came through the
+    // helper's event: a poll for the next would mostly run out.
+    answers = PollBudget(ClockTicks(control->pollMicroseconds), ClockTicks(control->pollMicroseconds / 2));
+    messageLookTicks = ClockTicks(kMessageLookMicroseconds);
     return true;
 }
 
@@ -206,7 +209,10 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
 HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds)
 {
     const auto answered = [&record, sequence] { return record.answered.load() == sequence; };
-    if (Poll(answers.Ticks(), answered)) return Answered(record);
+    if (answers.Ticks() > 0) {
+        LookForSentMessages(record.handedAt);
+        if (Poll(answers.Ticks(), answered)) return Answered(record);
+    }
     const uint32_t helper = helpersStarted;
     bool dumpAwaited = false;
     for (;;) {
@@ -244,6 +250,15 @@ HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequenc
         EndHelper(kWatchdogExitCode);
         return crashing ? Outcome::Ended : Outcome::Hung;
     }
+}
+
+// Calls answered within their poll wait for no message: while they come
+// back to back, one of them looks every kMessageLookMicroseconds.
+void HelperLink::LookForSentMessages(int64_t now)
+{
+    if (now - lastMessageLook < messageLookTicks) return;
+    lastMessageLook = now;
+    if ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0) ServeSentMessages();
 }
 
 HelperLink::Outcome HelperLink::Answered(const CallRecord& record)

@@ -41,6 +41,10 @@ public:
     static constexpr uint32_t kStartMilliseconds = 10000;
     // How long a crashing helper may take to write its dump.
     static constexpr uint32_t kDumpMilliseconds = 30000;
+    // How often calls that come back to back, each answered within its poll,
+    // look for messages sent to the host's windows: well within the 1 ms in
+    // which a message sent while a call waits is served.
+    static constexpr uint32_t kMessageLookMicroseconds = 500;
     // The exit code of a helper that the watchdog ended.
     static constexpr uint32_t kWatchdogExitCode = 258;  // WAIT_TIMEOUT
 
@@ -95,6 +99,7 @@ private:
     bool HandOver(uint32_t depth);
     Outcome Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds);
     Outcome Answered(const CallRecord& record);
+    void LookForSentMessages(int64_t now);
     Outcome Ended(bool taken);
     void EndHelper(uint32_t exitCode);
     static bool NewDataView(DataView& view, uint32_t size);
@@ -111,6 +116,8 @@ private:
     void* helperWindow = nullptr;
     uint32_t helpersStarted = 0;  // tells a call whether the helper it waits for is the one running
     PollBudget answers;           // how long the next wait polls for its answer
+    int64_t messageLookTicks = 0;
+    int64_t lastMessageLook = 0;  // hand-over clock
     uint32_t lastExitCode = 0;
 };
 

@@ -5,7 +5,7 @@ using namespace bridge;
 RequestWait::RequestWait(ControlBlock& block, const PlayerCalls& playerCalls, HANDLE requestEvent,
                          HANDLE responseEvent)
     : control(block), calls(playerCalls), request(requestEvent), response(responseEvent), seen(block.handOvers),
-      polls(ClockTicks(block.pollMicroseconds))
+      polls(ClockTicks(block.pollMicroseconds), ClockTicks(block.pollMicroseconds))
 {
 }
 
