@@ -37,11 +37,11 @@ std::string ProgramName()
 }
 
 // The Linux processes whose CPU time a call costs: this one, the helper and
-// Wine's server; 0 when unknown.
+// Wine's server; nothing for those not found.
 struct Processes {
-    int host = FindProcess(ProgramName());
-    int helper = 0;
-    int server = FindProcess("wineserver");
+    ProcessCpu host{FindProcess(ProgramName())};
+    ProcessCpu helper{0};
+    ProcessCpu server{FindProcess("wineserver")};
 };
 
 struct CpuTimes {
@@ -50,9 +50,9 @@ struct CpuTimes {
     uint64_t server = 0;
 };
 
-CpuTimes CpuOf(const Processes& processes)
+CpuTimes CpuOf(Processes& processes)
 {
-    return {CpuNanoseconds(processes.host), CpuNanoseconds(processes.helper), CpuNanoseconds(processes.server)};
+    return {processes.host.Nanoseconds(), processes.helper.Nanoseconds(), processes.server.Nanoseconds()};
 }
 
 struct Case {
@@ -73,7 +73,7 @@ void PauseOneMillisecond()
 #endif
 }
 
-void Run(StartedPlayer& player, Case& run, const Processes& processes)
+void Run(StartedPlayer& player, Case& run, Processes& processes)
 {
     const auto size = static_cast<uint32_t>(run.data.size());
     const int calls = run.paced ? kPacedCalls : kBackToBackCalls;
@@ -137,11 +137,10 @@ void SetHandOver(const char* value)
 }
 
 // The cases of one player, in turn, starting with a different one each round.
-void RunRound(const Drive& drive, std::vector<Case>& cases, int round, const Processes& known)
+void RunRound(const Drive& drive, std::vector<Case>& cases, int round, Processes& processes)
 {
     StartedPlayer player(drive, 0);
-    Processes processes = known;
-    processes.helper = FindProcess("pelshx_bridge32");
+    processes.helper = ProcessCpu(FindProcess("pelshx_bridge32"));
     for (std::size_t i = 0; i < cases.size(); ++i) Run(player, cases[(i + round) % cases.size()], processes);
 }
 
@@ -153,7 +152,8 @@ void PrintInputLatencies(const Drive& drive, bool bridged)
     const char* const settings[] = {"event", nullptr};
     const int kinds = bridged ? 2 : 1;
     std::vector<std::vector<Case>> cases(kinds, Cases());
-    const Processes processes;
+    Processes processes;
+    const bool measured = processes.host.Nanoseconds() != 0;
     for (int round = 0; round < kRounds; ++round) {
         for (int i = 0; i < kinds; ++i) {
             const int kind = (i + round) % kinds;
@@ -162,7 +162,6 @@ void PrintInputLatencies(const Drive& drive, bool bridged)
         }
     }
     SetHandOver(nullptr);
-    const bool measured = processes.host != 0;
     for (int kind = 0; kind < kinds; ++kind)
         for (Case& run : cases[kind]) Print(run, bridged ? handOvers[kind] : "in process", bridged, measured);
 }

@@ -80,16 +80,25 @@ int FindProcess(const std::string& name)
     return found;
 }
 
-uint64_t CpuNanoseconds(int processId)
+ProcessCpu::ProcessCpu(int processId)
 {
-    if (processId == 0) return 0;
-    uint64_t total = 0;
+    if (processId == 0) return;
+    const std::string tasks = kProc + std::to_string(processId) + "/task/";
     std::error_code error;
-    for (const fs::directory_entry& task : fs::directory_iterator(kProc + std::to_string(processId) + "/task", error))
-        total += std::strtoull(Contents(kProc + std::to_string(processId) + "/task/" +
-                                        task.path().filename().string() + "/schedstat")
-                                   .c_str(),
-                               nullptr, 10);
+    for (const fs::directory_entry& task : fs::directory_iterator(tasks, error))
+        threads.emplace_back(tasks + task.path().filename().string() + "/schedstat");
+}
+
+uint64_t ProcessCpu::Nanoseconds()
+{
+    uint64_t total = 0;
+    for (std::ifstream& thread : threads) {
+        thread.clear();
+        thread.seekg(0);
+        unsigned long long onCpu = 0;
+        thread >> onCpu;
+        total += onCpu;
+    }
     return total;
 }
 

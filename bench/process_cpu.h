@@ -6,7 +6,9 @@
 // drive Z:. On Windows no /proc is found, and nothing is measured.
 
 #include <cstdint>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -16,7 +18,16 @@ namespace bench {
 // /proc. (Under Wine, /proc/self is Wine's server.)
 int FindProcess(const std::string& name);
 
-// The CPU time of all threads of the process, in nanoseconds; 0 for id 0.
-uint64_t CpuNanoseconds(int processId);
+// The CPU time of a process's threads, those it has when this is made.
+// Their files stay open, so that a reading costs no more than a read each
+// (opening a file is a trip to Wine's server).
+class ProcessCpu {
+public:
+    explicit ProcessCpu(int processId);  // none for 0
+    uint64_t Nanoseconds();              // 0 for none
+
+private:
+    std::vector<std::ifstream> threads;
+};
 
 }  // namespace bench

@@ -87,6 +87,20 @@ TEST_F(Bridge, WindowProcedureCallsNestedInInputsGetTheirOwnAnswersAsInProcess)
     EXPECT_EQ("", ErrorLog());
 }
 
+// A message-only window of this thread, its procedure's object in GWLP_USERDATA.
+HWND MakeMessageWindow(const wchar_t* className, WNDPROC procedure, void* owner)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                                  nullptr);
+    if (window != nullptr) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return window;
+}
+
 // A window of this thread whose procedure calls the player back, as a host's
 // may, each time the stand-in sends it its message during an input.
 class WindowHost : public Bridge {
@@ -95,15 +109,8 @@ protected:
     {
         SetEnvironmentVariableA("SHXSTRM_WINDOW_MESSAGE", std::to_string(kInputMessage).c_str());
         Bridge::SetUp();
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"BridgeCallsTestWindow";
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
+        window = MakeMessageWindow(L"BridgeCallsTestWindow", Procedure, this);
         ASSERT_NE(nullptr, window);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
 
     void TearDown() override
@@ -237,14 +244,7 @@ class TimedMessages {
 public:
     TimedMessages()
     {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"BridgeTimedMessages";
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window = MakeMessageWindow(L"BridgeTimedMessages", Procedure, this);
         sender = CreateThread(nullptr, 0, Send, this, 0, nullptr);
     }
     ~TimedMessages()
