@@ -62,7 +62,7 @@ std::string StartFailure(int32_t state, const std::wstring& folder)
 // a comparison for the poll's measurements.
 bool HandOverThroughEventsAlone()
 {
-    wchar_t value[8];
+    wchar_t value[8] = {};
     const DWORD length = GetEnvironmentVariableW(L"PELSHX_BRIDGE_HANDOVER", value, 8);
     return length < 8 && std::wcscmp(value, L"event") == 0;
 }

@@ -12,14 +12,16 @@ RequestWait::RequestWait(ControlBlock& block, const PlayerCalls& playerCalls, HA
 bool RequestWait::Next(bool answered)
 {
     const bool wakeBridge = answered && control.bridgeAsleep.exchange(0) != 0;
-    if (polls.Ticks() == 0) return Sleep(wakeBridge);
+    if (polls.Ticks() == 0) return SleepOnEvent(wakeBridge);
     if (wakeBridge && !SetEvent(response)) return false;
-    return Poll(polls.Ticks(), [this] { return HandedOver(); }) ? Take() : Sleep(false);
+    if (!Poll(polls.Ticks(), [this] { return HandedOver(); })) return SleepOnEvent(false);
+    Take();
+    return true;
 }
 
 // Sleeps on the request event, announced, waking the bridge on the way in one
 // step when it sleeps too.
-bool RequestWait::Sleep(bool wakeBridge)
+bool RequestWait::SleepOnEvent(bool wakeBridge)
 {
     for (;;) {
         control.helperAsleep = 1;
@@ -31,14 +33,14 @@ bool RequestWait::Sleep(bool wakeBridge)
     }
     control.helperAsleep = 0;
     if (wakeBridge && !SetEvent(response)) return false;
-    return Take();
+    Take();
+    return true;
 }
 
 // Notes what came, and how long after the answer before it a request came.
-bool RequestWait::Take()
+void RequestWait::Take()
 {
     seen = control.handOvers;
     const CallRecord& first = control.calls[0];
     if (calls.Requested(0)) polls.Note(first.handedAt - first.answeredAt);
-    return true;
 }

@@ -24,8 +24,8 @@ public:
 
 private:
     bool HandedOver() const { return control.handOvers != seen; }
-    bool Take();
-    bool Sleep(bool wakeBridge);
+    void Take();
+    bool SleepOnEvent(bool wakeBridge);
 
     bridge::ControlBlock& control;
     const PlayerCalls& calls;
