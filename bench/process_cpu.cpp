@@ -1,5 +1,6 @@
 #include "process_cpu.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
