@@ -33,13 +33,15 @@
 //           exchange(bridgeAsleep, 0) (for depth 0 in one step with its wait,
 //           SignalObjectAndWait, when it sleeps at once)
 // A waiting side first polls what it waits for (the bridge calls[d].answered,
-// the helper handOvers), yielding its CPU between looks, for a budget of at
-// most pollMicroseconds: the helper as long as the last request took to come
-// after the answer before it (handedAt - answeredAt of calls[0], so 0 while
-// requests come paced), the bridge as long as the last answer took
-// (answeredAt - handedAt). Then it sleeps on its event, announced: it stores
-// 1 to its flag, looks once more, and waits only when that look finds
-// nothing, and does so again after every wake. Flag and look on one side,
+// the helper handOvers), yielding its CPU between looks, for at most
+// pollMicroseconds: the helper while requests come back to back (the bridge
+// took no longer than that to make its last request at depth 0 after it took
+// the answer before it: handedAt - receivedAt), which covers the bridge's
+// wake when it slept; the bridge only when it found the helper polling (its
+// exchange of helperAsleep gave 0), and then twice as long as its last answer
+// took (answeredAt - handedAt). Then it sleeps on its event, announced:
+// it stores 1 to its flag, looks once more, and waits only when that look
+// finds nothing, and does so again after every wake. Flag and look on one side,
 // publication and exchange on the other, are all sequentially consistent, so
 // one of the two sees the other's store: no hand-over falls between the last
 // look and the wait. A side that stops waiting stores 0 (the bridge also
@@ -161,10 +163,12 @@ struct CallRecord {
     int32_t result;
     int32_t out[kMaxOuts];
     // Hand-over clock ticks (QueryPerformanceCounter, one clock for every
-    // process of the machine) when the bridge handed the request over and
-    // when the helper answered it: what each side's poll budget is made of.
+    // process of the machine) when the bridge handed the request over, when
+    // the helper answered it and when the bridge took the answer: what each
+    // side's poll is made of.
     int64_t handedAt;
     int64_t answeredAt;
+    int64_t receivedAt;
 };
 
 struct ControlBlock {
@@ -195,9 +199,9 @@ struct ControlBlock {
 };
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free);
-static_assert(sizeof(CallRecord) == 96 && offsetof(CallRecord, handedAt) == 80, "the same layout for both programs");
+static_assert(sizeof(CallRecord) == 104 && offsetof(CallRecord, handedAt) == 80, "the same layout for both programs");
 static_assert(offsetof(ControlBlock, calls) == 32, "the same layout for both programs");
-static_assert(offsetof(ControlBlock, crashCode) == 800, "the same layout for both programs");
-static_assert(sizeof(ControlBlock) == 880, "the same layout for both programs");
+static_assert(offsetof(ControlBlock, crashCode) == 864, "the same layout for both programs");
+static_assert(sizeof(ControlBlock) == 944, "the same layout for both programs");
 
 }  // namespace bridge

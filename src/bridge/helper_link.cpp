@@ -102,9 +102,7 @@ bool HelperLink::Prepare(StartProblem& problem)
     }
     control->version = kProtocolVersion;
     control->pollMicroseconds = HandOverThroughEventsAlone() ? 0 : kPollMicroseconds;
-    // An answer that took longer than half the limit came through the
-    // helper's event: a poll for the next would mostly run out.
-    answers = PollBudget(ClockTicks(control->pollMicroseconds), ClockTicks(control->pollMicroseconds / 2));
+    answers = PollBudget(ClockTicks(control->pollMicroseconds));
     messageLookTicks = ClockTicks(kMessageLookMicroseconds);
     return true;
 }
@@ -185,7 +183,7 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
     process = started.hProcess;
     ++helpersStarted;
 
-    const Outcome outcome = Await(first, sequence, kStartMilliseconds);
+    const Outcome outcome = Await(first, sequence, kStartMilliseconds, 0);
     if (outcome == Outcome::Answered && control->startState == kReady) {
         // A window handle crosses as its 32-bit value, widened as Windows widens handles.
         helperWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(control->helperWindow)));
@@ -206,12 +204,13 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
 
 // The one place where the bridge waits for the helper: for the answer to the
 // call at one depth, serving the messages sent to this thread's windows.
-HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds)
+HelperLink::Outcome HelperLink::Await(CallRecord& record, uint32_t sequence, uint32_t milliseconds,
+                                      int64_t pollTicks)
 {
     const auto answered = [&record, sequence] { return record.answered.load() == sequence; };
-    if (answers.Ticks() > 0) {
+    if (pollTicks > 0) {
         LookForSentMessages(record.handedAt);
-        if (Poll(answers.Ticks(), answered)) return Answered(record);
+        if (Poll(pollTicks, answered)) return Answered(record);
     }
     const uint32_t helper = helpersStarted;
     bool dumpAwaited = false;
@@ -261,8 +260,9 @@ void HelperLink::LookForSentMessages(int64_t now)
     if ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0) ServeSentMessages();
 }
 
-HelperLink::Outcome HelperLink::Answered(const CallRecord& record)
+HelperLink::Outcome HelperLink::Answered(CallRecord& record)
 {
+    record.receivedAt = HandOverClock();
     answers.Note(record.answeredAt - record.handedAt);
     return Outcome::Answered;
 }
@@ -274,15 +274,14 @@ HelperLink::Outcome HelperLink::Call(uint32_t depth)
     const uint32_t sequence = record.sequence + 1;
     record.handedAt = HandOverClock();
     record.sequence = sequence;
-    if (!HandOver(depth)) return Outcome::NotSent;
-    return Await(record, sequence, kWatchdogMilliseconds);
-}
-
-bool HelperLink::HandOver(uint32_t depth)
-{
-    if (depth > 0 && !SendNotifyMessageW(static_cast<HWND>(helperWindow), kNestedCallMessage, depth, 0)) return false;
+    if (depth > 0 && !SendNotifyMessageW(static_cast<HWND>(helperWindow), kNestedCallMessage, depth, 0))
+        return Outcome::NotSent;
     ++control->handOvers;
-    return Wake(control->helperAsleep, requestEvent);
+    // A helper asleep answers no sooner than its event wakes it, which a
+    // poll here would only slow down, taking a CPU the wake may need.
+    const bool helperAsleep = control->helperAsleep.exchange(0) != 0;
+    if (helperAsleep && !SetEvent(requestEvent)) return Outcome::NotSent;
+    return Await(record, sequence, kWatchdogMilliseconds, helperAsleep ? 0 : answers.Ticks());
 }
 
 int32_t HelperLink::EndedIn(uint32_t depth) const

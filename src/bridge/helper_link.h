@@ -9,6 +9,7 @@
 #include "bridge/bridge_protocol.h"
 #include "bridge/hand_over.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,24 @@ namespace bridge {
 struct StartProblem {
     uint32_t systemError = 0;
     std::string text;
+};
+
+// How long the bridge polls for an answer before it sleeps on its event:
+// twice as long as its last wait lasted, with a little room for a wait of
+// nothing, at most the limit; not at all when that wait was longer, or the
+// limit is 0.
+class PollBudget {
+public:
+    explicit PollBudget(int64_t limitTicks = 0) : limit(limitTicks) {}
+    void Note(int64_t waited)
+    {
+        ticks = waited <= limit ? std::min(limit, 2 * std::max<int64_t>(waited, 0) + limit / 10) : 0;
+    }
+    int64_t Ticks() const { return ticks; }
+
+private:
+    int64_t limit;
+    int64_t ticks = 0;
 };
 
 class HelperLink {
@@ -72,7 +91,8 @@ public:
 
     // Carries the request in depth's record to the helper and waits for the
     // answer, serving messages sent to the host's windows meanwhile: a short
-    // poll first while answers have been coming quickly, then a sleep.
+    // poll first while the helper polls too and answers have been coming
+    // quickly, then a sleep.
     Outcome Call(uint32_t depth);
 
     // The depth of the innermost call up to depth that the helper had taken
@@ -96,9 +116,9 @@ private:
         uint32_t size = 0;
     };
 
-    bool HandOver(uint32_t depth);
-    Outcome Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds);
-    Outcome Answered(const CallRecord& record);
+    // Waits for the answer, first polling for pollTicks.
+    Outcome Await(CallRecord& record, uint32_t sequence, uint32_t milliseconds, int64_t pollTicks);
+    Outcome Answered(CallRecord& record);
     void LookForSentMessages(int64_t now);
     Outcome Ended(bool taken);
     void EndHelper(uint32_t exitCode);

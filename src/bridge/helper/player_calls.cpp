@@ -9,6 +9,13 @@ using namespace bridge;
 
 namespace {
 
+// After the answer is stored: wakes the bridge when it announced a sleep on
+// its event.
+void WakeBridge(ControlBlock& control, HANDLE response)
+{
+    if (control.bridgeAsleep.exchange(0) != 0) SetEvent(response);
+}
+
 // An export as a plain function pointer, for a cast to its own type.
 void (*Export(HMODULE library, const char* name))()
 {
@@ -62,7 +69,7 @@ bool PlayerCalls::Carry(uint32_t depth)
     const bool released = record.request == kRelease;
     CarryRequest(record, depth);
     Answer(depth);
-    if (depth > 0) Wake(control.bridgeAsleep, response);
+    if (depth > 0) WakeBridge(control, response);
     return !released;
 }
 

@@ -5,16 +5,16 @@ using namespace bridge;
 RequestWait::RequestWait(ControlBlock& block, const PlayerCalls& playerCalls, HANDLE requestEvent,
                          HANDLE responseEvent)
     : control(block), calls(playerCalls), request(requestEvent), response(responseEvent), seen(block.handOvers),
-      polls(ClockTicks(block.pollMicroseconds), ClockTicks(block.pollMicroseconds))
+      pollLimit(ClockTicks(block.pollMicroseconds))
 {
 }
 
 bool RequestWait::Next(bool answered)
 {
     const bool wakeBridge = answered && control.bridgeAsleep.exchange(0) != 0;
-    if (polls.Ticks() == 0) return SleepOnEvent(wakeBridge);
+    if (!backToBack) return SleepOnEvent(wakeBridge);
     if (wakeBridge && !SetEvent(response)) return false;
-    if (!Poll(polls.Ticks(), [this] { return HandedOver(); })) return SleepOnEvent(false);
+    if (!Poll(pollLimit, [this] { return HandedOver(); })) return SleepOnEvent(false);
     Take();
     return true;
 }
@@ -37,10 +37,11 @@ bool RequestWait::SleepOnEvent(bool wakeBridge)
     return true;
 }
 
-// Notes what came, and how long after the answer before it a request came.
+// Notes what came, and whether a request came right after the bridge took
+// the answer before it.
 void RequestWait::Take()
 {
     seen = control.handOvers;
     const CallRecord& first = control.calls[0];
-    if (calls.Requested(0)) polls.Note(first.handedAt - first.answeredAt);
+    if (calls.Requested(0)) backToBack = pollLimit > 0 && first.handedAt - first.receivedAt <= pollLimit;
 }

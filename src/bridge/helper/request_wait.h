@@ -32,5 +32,6 @@ private:
     HANDLE request;
     HANDLE response;
     uint32_t seen;
-    bridge::PollBudget polls;
+    int64_t pollLimit;
+    bool backToBack = false;
 };
