@@ -112,6 +112,10 @@ int main()
               kQuickCalls);
     }
 #endif
-    bench::PrintInputLatencies(drive);
+#ifdef PELSHX_BENCH_BRIDGED
+    bench::PrintInputLatencies(drive, true);
+#else
+    bench::PrintInputLatencies(drive, false);
+#endif
     return 0;
 }

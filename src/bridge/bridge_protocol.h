@@ -7,26 +7,49 @@
 // needs it. Every field has the same size and offset in both programs.
 //
 // One call at depth d: the bridge fills calls[d] (request, args, pointers)
-// and depth d's data, bumps its sequence and hands it over; the helper copies
-// sequence to taken, makes the call on the plug-in, fills result and out,
-// copies taken to answered and sets the response event, which serves every
-// depth: the bridge's wait checks answered against its own sequence before
-// each wait and after each wake.
+// and depth d's data, stamps handedAt, bumps its sequence and hands it over;
+// the helper copies sequence to taken, makes the call on the plug-in, fills
+// result and out, stamps answeredAt and copies taken to answered.
 //
-// Hand-over: a call at depth 0 sets the request event, on which the helper's
-// thread waits between calls. A call made on the bridge's calling thread
-// while its call at depth d - 1 waits (a host window procedure serving a
-// message, perhaps one the vendor library sent) is nested at depth d: it is
-// posted as kNestedCallMessage with d to the helper's message-only window
-// (SendNotifyMessage), then the request event is set, and the bridge waits
-// for its answer as for any call. The helper's thread serves the messages
-// sent to its window inside a SendMessage of its own (the vendor library's to
-// a host window): there the nested call runs nested inside the vendor call,
-// as in process. Otherwise it serves them when the request event wakes it with
-// no call at depth 0 to take: right after the call the nested one is nested
-// in. The bridge serves the messages sent to the host's windows while it
-// waits. At most kMaxDepth calls are in flight, one per depth, all made on
-// one host thread.
+// Nested calls: a call made on the bridge's calling thread while its call at
+// depth d - 1 waits (a host window procedure serving a message, perhaps one
+// the vendor library sent) is nested at depth d: it is posted as
+// kNestedCallMessage with d to the helper's message-only window
+// (SendNotifyMessage) before it is handed over. The helper's thread serves
+// the messages sent to its window inside a SendMessage of its own (the vendor
+// library's to a host window): there the nested call runs nested inside the
+// vendor call, as in process. Otherwise it serves them when a hand-over
+// comes with no call at depth 0 to take: right after the call the nested one
+// is nested in. The bridge serves the messages sent to the host's windows
+// while it waits. At most kMaxDepth calls are in flight, one per depth, all
+// made on one host thread.
+//
+// Hand-over, through the section first and the events second. Each side
+// publishes with a sequentially consistent store, then wakes the other side
+// when that one announced a sleep:
+//   bridge: handedAt, sequence of calls[d], the nested message if d > 0,
+//           handOvers += 1, then SetEvent(request) if exchange(helperAsleep, 0)
+//   helper: answeredAt, answered of calls[d], then SetEvent(response) if
+//           exchange(bridgeAsleep, 0) (for depth 0 in one step with its wait,
+//           SignalObjectAndWait, when it sleeps at once)
+// A waiting side first polls what it waits for (the bridge calls[d].answered,
+// the helper handOvers), yielding its CPU between looks, for at most
+// pollMicroseconds: the helper while requests come back to back (the bridge
+// took no longer than that to make its last request at depth 0 after it took
+// the answer before it: handedAt - receivedAt), which covers the bridge's
+// wake when it slept; the bridge only when it found the helper polling (its
+// exchange of helperAsleep gave 0), and then twice as long as its last answer
+// took (answeredAt - handedAt). Then it sleeps on its event, announced:
+// it stores 1 to its flag, looks once more, and waits only when that look
+// finds nothing, and does so again after every wake. Flag and look on one side,
+// publication and exchange on the other, are all sequentially consistent, so
+// one of the two sees the other's store: no hand-over falls between the last
+// look and the wait. A side that stops waiting stores 0 (the bridge also
+// while it serves a message), so that nothing sets an event for nobody. An
+// event set for news the sleeper found itself, the flag taken in between, is
+// only a wake that finds nothing: every wait looks after each wake. The
+// response event serves every depth. The watchdog counts the bridge's wait
+// after its poll: the poll is at most pollMicroseconds, the helper's time too.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -87,7 +110,10 @@ enum StartState : int32_t {
 constexpr wchar_t kPluginFile[] = L"PelShx_PlaySDK.dll";
 constexpr wchar_t kVendorFile[] = L"SHXStrm.dll";
 
-constexpr uint32_t kProtocolVersion = 2;
+constexpr uint32_t kProtocolVersion = 3;
+// The longest poll before a sleep on an event. Far below the 1 ms within which
+// the bridge serves a message sent to the host's windows while it waits.
+constexpr uint32_t kPollMicroseconds = 50;
 // Calls in flight at once: one and those nested in it.
 constexpr uint32_t kMaxDepth = 8;
 // WM_APP + 1, to the helper's window: wParam is the depth of the nested call.
@@ -136,6 +162,13 @@ struct CallRecord {
     uint32_t dataSize;
     int32_t result;
     int32_t out[kMaxOuts];
+    // Hand-over clock ticks (QueryPerformanceCounter, one clock for every
+    // process of the machine) when the bridge handed the request over, when
+    // the helper answered it and when the bridge took the answer: what each
+    // side's poll is made of.
+    int64_t handedAt;
+    int64_t answeredAt;
+    int64_t receivedAt;
 };
 
 struct ControlBlock {
@@ -144,6 +177,12 @@ struct ControlBlock {
     int32_t startState;
     uint32_t startError;
     uint32_t helperWindow;  // the window nested calls are posted to, as its 32-bit value
+    // The longest poll of either side, set by the bridge before the helper
+    // starts: kPollMicroseconds, or 0 for a hand-over through the events alone.
+    uint32_t pollMicroseconds;
+    std::atomic<uint32_t> handOvers;     // bumped by the bridge after each hand-over
+    std::atomic<uint32_t> helperAsleep;  // 1: the helper sleeps on the request event, or is about to
+    std::atomic<uint32_t> bridgeAsleep;  // 1: the bridge sleeps on the response event, or is about to
 
     CallRecord calls[kMaxDepth];
 
@@ -160,8 +199,9 @@ struct ControlBlock {
 };
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free);
-static_assert(sizeof(CallRecord) == 76, "the same layout for both programs");
-static_assert(offsetof(ControlBlock, crashCode) == 624, "the same layout for both programs");
-static_assert(sizeof(ControlBlock) == 704, "the same layout for both programs");
+static_assert(sizeof(CallRecord) == 104 && offsetof(CallRecord, handedAt) == 80, "the same layout for both programs");
+static_assert(offsetof(ControlBlock, calls) == 32, "the same layout for both programs");
+static_assert(offsetof(ControlBlock, crashCode) == 864, "the same layout for both programs");
+static_assert(sizeof(ControlBlock) == 944, "the same layout for both programs");
 
 }  // namespace bridge

@@ -58,6 +58,15 @@ std::string StartFailure(int32_t state, const std::wstring& folder)
     }
 }
 
+// PELSHX_BRIDGE_HANDOVER=event: no poll on either side, the events alone, as
+// a comparison for the poll's measurements.
+bool HandOverThroughEventsAlone()
+{
+    wchar_t value[8] = {};
+    const DWORD length = GetEnvironmentVariableW(L"PELSHX_BRIDGE_HANDOVER", value, 8);
+    return length < 8 && std::wcscmp(value, L"event") == 0;
+}
+
 }  // namespace
 
 HelperLink::~HelperLink()
@@ -92,6 +101,9 @@ bool HelperLink::Prepare(StartProblem& problem)
         job = nullptr;
     }
     control->version = kProtocolVersion;
+    control->pollMicroseconds = HandOverThroughEventsAlone() ? 0 : kPollMicroseconds;
+    answers = PollBudget(ClockTicks(control->pollMicroseconds));
+    messageLookTicks = ClockTicks(kMessageLookMicroseconds);
     return true;
 }
 
@@ -121,12 +133,15 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
     control->startError = 0;
     control->helperWindow = 0;
     control->crashCode = 0;
+    control->helperAsleep = 0;
+    control->bridgeAsleep = 0;
     // A new helper is told of depth 0's data section alone; the others are
     // made again when a nested call needs one.
     for (uint32_t depth = 1; depth < kMaxDepth; ++depth) Discard(data[depth]);
     // The helper answers this sequence of depth 0 when it is ready.
     CallRecord& first = Record(0);
     const uint32_t sequence = first.sequence + 1;
+    first.handedAt = HandOverClock();
     first.sequence = sequence;
 
     HANDLE handles[] = {controlSection, data[0].section, requestEvent, responseEvent, hostProcess};
@@ -168,7 +183,7 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
     process = started.hProcess;
     ++helpersStarted;
 
-    const Outcome outcome = Await(first, sequence, kStartMilliseconds);
+    const Outcome outcome = Await(first, sequence, kStartMilliseconds, 0);
     if (outcome == Outcome::Answered && control->startState == kReady) {
         // A window handle crosses as its 32-bit value, widened as Windows widens handles.
         helperWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(control->helperWindow)));
@@ -189,16 +204,27 @@ bool HelperLink::Start(const std::wstring& helperFile, StartProblem& problem)
 
 // The one place where the bridge waits for the helper: for the answer to the
 // call at one depth, serving the messages sent to this thread's windows.
-HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds)
+HelperLink::Outcome HelperLink::Await(CallRecord& record, uint32_t sequence, uint32_t milliseconds,
+                                      int64_t pollTicks)
 {
+    const auto answered = [&record, sequence] { return record.answered.load() == sequence; };
+    if (pollTicks > 0) {
+        LookForSentMessages(record.handedAt);
+        if (Poll(pollTicks, answered)) return Answered(record);
+    }
     const uint32_t helper = helpersStarted;
     bool dumpAwaited = false;
     for (;;) {
-        if (record.answered.load(std::memory_order_acquire) == sequence) return Outcome::Answered;
-        if (process == nullptr || helpersStarted != helper) return Outcome::Lost;
+        // Announced before the last look: an answer stored after it wakes the wait.
+        control->bridgeAsleep = 1;
+        if (answered() || process == nullptr || helpersStarted != helper) {
+            control->bridgeAsleep = 0;
+            return answered() ? Answered(record) : Outcome::Lost;
+        }
         HANDLE handles[] = {responseEvent, process};
         const ULONGLONG before = GetTickCount64();
         const DWORD woken = WaitOrSentMessage(2, handles, milliseconds);
+        control->bridgeAsleep = 0;
         // The watchdog counts the helper's time alone, not the window
         // procedures this thread runs for the host meanwhile.
         const ULONGLONG spent = GetTickCount64() - before;
@@ -210,7 +236,7 @@ HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequenc
             continue;
         }
         if (woken == WAIT_OBJECT_0 + 1) {
-            if (record.answered.load(std::memory_order_acquire) == sequence) return Outcome::Answered;
+            if (answered()) return Answered(record);
             return Ended(record.taken == sequence);
         }
         // A helper in its crash handler is writing its dump: it is given the time.
@@ -225,20 +251,37 @@ HelperLink::Outcome HelperLink::Await(const CallRecord& record, uint32_t sequenc
     }
 }
 
+// Calls answered within their poll wait for no message: while they come
+// back to back, one of them looks every kMessageLookMicroseconds.
+void HelperLink::LookForSentMessages(int64_t now)
+{
+    if (now - lastMessageLook < messageLookTicks) return;
+    lastMessageLook = now;
+    if ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0) ServeSentMessages();
+}
+
+HelperLink::Outcome HelperLink::Answered(CallRecord& record)
+{
+    record.receivedAt = HandOverClock();
+    answers.Note(record.answeredAt - record.handedAt);
+    return Outcome::Answered;
+}
+
 HelperLink::Outcome HelperLink::Call(uint32_t depth)
 {
     if (process == nullptr) return Outcome::NotTaken;
     CallRecord& record = Record(depth);
     const uint32_t sequence = record.sequence + 1;
+    record.handedAt = HandOverClock();
     record.sequence = sequence;
-    if (!HandOver(depth)) return Outcome::NotSent;
-    return Await(record, sequence, kWatchdogMilliseconds);
-}
-
-bool HelperLink::HandOver(uint32_t depth)
-{
-    if (depth > 0 && !SendNotifyMessageW(static_cast<HWND>(helperWindow), kNestedCallMessage, depth, 0)) return false;
-    return SetEvent(requestEvent) != FALSE;
+    if (depth > 0 && !SendNotifyMessageW(static_cast<HWND>(helperWindow), kNestedCallMessage, depth, 0))
+        return Outcome::NotSent;
+    ++control->handOvers;
+    // A helper asleep answers no sooner than its event wakes it, which a
+    // poll here would only slow down, taking a CPU the wake may need.
+    const bool helperAsleep = control->helperAsleep.exchange(0) != 0;
+    if (helperAsleep && !SetEvent(requestEvent)) return Outcome::NotSent;
+    return Await(record, sequence, kWatchdogMilliseconds, helperAsleep ? 0 : answers.Ticks());
 }
 
 int32_t HelperLink::EndedIn(uint32_t depth) const

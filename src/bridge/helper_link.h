@@ -7,7 +7,9 @@
 // allocates per call.
 
 #include "bridge/bridge_protocol.h"
+#include "bridge/hand_over.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +21,24 @@ namespace bridge {
 struct StartProblem {
     uint32_t systemError = 0;
     std::string text;
+};
+
+// How long the bridge polls for an answer before it sleeps on its event:
+// twice as long as its last wait lasted, with a little room for a wait of
+// nothing, at most the limit; not at all when that wait was longer, or the
+// limit is 0.
+class PollBudget {
+public:
+    explicit PollBudget(int64_t limitTicks = 0) : limit(limitTicks) {}
+    void Note(int64_t waited)
+    {
+        ticks = waited <= limit ? std::min(limit, 2 * std::max<int64_t>(waited, 0) + limit / 10) : 0;
+    }
+    int64_t Ticks() const { return ticks; }
+
+private:
+    int64_t limit;
+    int64_t ticks = 0;
 };
 
 class HelperLink {
@@ -40,6 +60,10 @@ public:
     static constexpr uint32_t kStartMilliseconds = 10000;
     // How long a crashing helper may take to write its dump.
     static constexpr uint32_t kDumpMilliseconds = 30000;
+    // How often calls that come back to back, each answered within its poll,
+    // look for messages sent to the host's windows: well within the 1 ms in
+    // which a message sent while a call waits is served.
+    static constexpr uint32_t kMessageLookMicroseconds = 500;
     // The exit code of a helper that the watchdog ended.
     static constexpr uint32_t kWatchdogExitCode = 258;  // WAIT_TIMEOUT
 
@@ -66,7 +90,9 @@ public:
     Outcome GrowData(uint32_t depth, uint32_t size);
 
     // Carries the request in depth's record to the helper and waits for the
-    // answer, serving messages sent to the host's windows meanwhile.
+    // answer, serving messages sent to the host's windows meanwhile: a short
+    // poll first while the helper polls too and answers have been coming
+    // quickly, then a sleep.
     Outcome Call(uint32_t depth);
 
     // The depth of the innermost call up to depth that the helper had taken
@@ -90,8 +116,10 @@ private:
         uint32_t size = 0;
     };
 
-    bool HandOver(uint32_t depth);
-    Outcome Await(const CallRecord& record, uint32_t sequence, uint32_t milliseconds);
+    // Waits for the answer, first polling for pollTicks.
+    Outcome Await(CallRecord& record, uint32_t sequence, uint32_t milliseconds, int64_t pollTicks);
+    Outcome Answered(CallRecord& record);
+    void LookForSentMessages(int64_t now);
     Outcome Ended(bool taken);
     void EndHelper(uint32_t exitCode);
     static bool NewDataView(DataView& view, uint32_t size);
@@ -107,6 +135,9 @@ private:
     void* process = nullptr;
     void* helperWindow = nullptr;
     uint32_t helpersStarted = 0;  // tells a call whether the helper it waits for is the one running
+    PollBudget answers;           // how long the next wait polls for its answer
+    int64_t messageLookTicks = 0;
+    int64_t lastMessageLook = 0;  // hand-over clock
     uint32_t lastExitCode = 0;
 };
 

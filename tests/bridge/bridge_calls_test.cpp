@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <string>
@@ -86,6 +87,20 @@ TEST_F(Bridge, WindowProcedureCallsNestedInInputsGetTheirOwnAnswersAsInProcess)
     EXPECT_EQ("", ErrorLog());
 }
 
+// A message-only window of this thread, its procedure's object in GWLP_USERDATA.
+HWND MakeMessageWindow(const wchar_t* className, WNDPROC procedure, void* owner)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                                  nullptr);
+    if (window != nullptr) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return window;
+}
+
 // A window of this thread whose procedure calls the player back, as a host's
 // may, each time the stand-in sends it its message during an input.
 class WindowHost : public Bridge {
@@ -94,15 +109,8 @@ protected:
     {
         SetEnvironmentVariableA("SHXSTRM_WINDOW_MESSAGE", std::to_string(kInputMessage).c_str());
         Bridge::SetUp();
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"BridgeCallsTestWindow";
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
+        window = MakeMessageWindow(L"BridgeCallsTestWindow", Procedure, this);
         ASSERT_NE(nullptr, window);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
 
     void TearDown() override
@@ -253,6 +261,168 @@ TEST_F(Bridge, OutValuesAreWrittenOnSuccessAloneAndNullOutPointersCrossAsNull)
     EXPECT_EQ(-1, level);
     EXPECT_EQ(-1, width);
     EXPECT_EQ(-1, height);
+}
+
+// A window of this thread, and another thread that sends it a message every
+// millisecond or so carrying the time it was sent: how long each waited to be
+// served, in microseconds, while this thread was in its calls.
+class TimedMessages {
+public:
+    TimedMessages()
+    {
+        window = MakeMessageWindow(L"BridgeTimedMessages", Procedure, this);
+        sender = CreateThread(nullptr, 0, Send, this, 0, nullptr);
+    }
+    ~TimedMessages()
+    {
+        sending = false;
+        // The sender may be waiting for this thread to serve its last message.
+        while (sender != nullptr && MsgWaitForMultipleObjects(1, &sender, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0)
+            ServeSent();
+        CloseHandle(sender);
+        DestroyWindow(window);
+    }
+    bool Ready() const { return window != nullptr && sender != nullptr; }
+    // The waits since the last call, sorted.
+    std::vector<double> Take()
+    {
+        std::vector<double> taken;
+        taken.swap(waits);
+        std::sort(taken.begin(), taken.end());
+        return taken;
+    }
+    static void ServeSent()
+    {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+
+private:
+    static constexpr UINT kMessage = 0x8124;
+
+    static long long Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
+    static LRESULT CALLBACK Procedure(HWND target, UINT message, WPARAM wParam, LPARAM sent)
+    {
+        auto* messages = reinterpret_cast<TimedMessages*>(GetWindowLongPtrW(target, GWLP_USERDATA));
+        if (message != kMessage || messages == nullptr) return DefWindowProcW(target, message, wParam, sent);
+        const std::chrono::steady_clock::duration waited(Now() - static_cast<long long>(sent));
+        messages->waits.push_back(std::chrono::duration<double, std::micro>(waited).count());
+        return 0;
+    }
+
+    static DWORD WINAPI Send(void* context)
+    {
+        auto* messages = static_cast<TimedMessages*>(context);
+        while (messages->sending) {
+            SendMessageW(messages->window, kMessage, 0, static_cast<LPARAM>(Now()));
+            Sleep(1);
+        }
+        return 0;
+    }
+
+    HWND window = nullptr;
+    HANDLE sender = nullptr;
+    std::atomic<bool> sending{true};
+    std::vector<double> waits;
+};
+
+// Waits the host's own code makes between two calls, by spinning (a message
+// sent meanwhile waits for the next call), or from 1 ms on serving messages.
+void PauseMicroseconds(int microseconds)
+{
+    if (microseconds >= 1000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(microseconds / 1000), QS_SENDMESSAGE);
+        TimedMessages::ServeSent();
+        return;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
+// What the messages sent during one part of a test waited to be served.
+struct MessageWaits {
+    MessageWaits(TimedMessages& messages, std::chrono::steady_clock::time_point partStart)
+        : waits(messages.Take()),
+          part(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - partStart).count())
+    {
+    }
+    double Median() const { return waits.empty() ? 0 : waits[waits.size() / 2]; }
+    // Of the part's time, the share in which the sender waited.
+    double Share() const { return std::accumulate(waits.begin(), waits.end(), 0.0) / part; }
+
+    std::vector<double> waits;  // microseconds, sorted
+    double part;
+};
+
+TEST_F(Bridge, CallsAtAnyPaceAreAnsweredAndMessagesSentToTheHostMeanwhileAreServedWithinAMillisecond)
+{
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    std::vector<std::string> expected;
+    int failed = 0;
+    const auto inputThenPause = [&](int pause) {
+        uint8_t data[16] = {};
+        const int input = static_cast<int>(expected.size());
+        std::memcpy(data, &input, sizeof input);
+        if (player->Play_InputData(3, data, sizeof data, 0) != PLAY_OK) ++failed;
+        char line[80];
+        std::snprintf(line, sizeof line, "SHX_PlayStrm_InputData(1, data:%08x, 16, 0, 0, -1, -1) -> 0",
+                      Checksum(data, sizeof data));
+        expected.push_back(line);
+        PauseMicroseconds(pause);
+    };
+    // Pauses that change from call to call, so that either side often gives
+    // up its poll just as what it waits for comes: a call lost between the
+    // poll and the sleep would wait for the watchdog and fail.
+    for (int call = 0; call < 1500; ++call) inputThenPause(call * 37 % 101);
+
+    // Messages sent to this thread meanwhile, which would also wake a sleep
+    // that missed its call. Back to back, then paced about as long as a poll
+    // lasts, and longer.
+    TimedMessages messages;
+    ASSERT_TRUE(messages.Ready());
+    auto partStart = std::chrono::steady_clock::now();
+    for (const int pause : {0, 5, 20, 60, 1000})
+        for (int call = 0; call < (pause < 1000 ? 300 : 100); ++call) inputThenPause(pause);
+    const MessageWaits whileQuick(messages, partStart);
+
+    // Inputs the vendor library refuses at first, taken after one of the
+    // plug-in's 100 ms pauses: the host waits long for each, right after
+    // quick calls, which have it poll first.
+    release(player);
+    SetEnvironmentVariableA("SHXSTRM_SIMULATE", "16,160");
+    ASSERT_NO_FATAL_FAILURE(StartPort(3));
+    SetEnvironmentVariableA("SHXSTRM_SIMULATE", nullptr);
+    partStart = std::chrono::steady_clock::now();
+    for (int input = 0; input < 8; ++input) {
+        int32_t volume = 0;
+        for (int call = 0; call < 20; ++call)
+            if (player->Play_GetVolume(3, &volume) != PLAY_OK) ++failed;
+        if (Input(3) != PLAY_OK) ++failed;
+    }
+    const MessageWaits whileSlow(messages, partStart);
+
+    EXPECT_EQ(0, failed);
+    // Each input reached the vendor library once, in order, from one helper.
+    const std::vector<std::string> inputs = JournalLines("SHX_PlayStrm_InputData");
+    ASSERT_GE(inputs.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), inputs.begin()));
+    EXPECT_EQ(2u, JournalLines("SHX_PlayStrm_Init").size()) << "one helper for each player";
+    // The median, as a busy machine delays some messages by tens of
+    // milliseconds by its own means, the event hand-over's as much.
+    for (const MessageWaits* part : {&whileQuick, &whileSlow}) {
+        std::printf("%zu messages served after a median of %.0f us, the longest %.0f us; the sender waited %.0f %% of "
+                    "the time\n",
+                    part->waits.size(), part->Median(), part->waits.empty() ? 0 : part->waits.back(),
+                    part->Share() * 100);
+        EXPECT_GT(part->waits.size(), 50u);
+        EXPECT_LT(part->Median(), 1000.0);
+    }
+    // A call that kept messages waiting while it polls would have the sender
+    // wait most of the time while calls are slow.
+    EXPECT_LT(whileSlow.Share(), 0.5);
+    EXPECT_EQ("", ErrorLog());
 }
 
 TEST(BridgeLoad, EachLoadMakesOneHelperHoweverManyThreadsCreateAndItsUnloadEndsIt)

@@ -11,6 +11,7 @@
 #include "bridge/bridge_protocol.h"
 #include "bridge/helper/crash_report.h"
 #include "bridge/helper/player_calls.h"
+#include "bridge/helper/request_wait.h"
 #include "bridge/sent_messages.h"
 
 #include <windows.h>
@@ -122,15 +123,13 @@ int main(int argc, char** argv)
     const int32_t loaded = calls.Load(OwnFolder());
     if (loaded != bridge::kReady) return FailStart(calls, control, response, loaded, GetLastError());
     control->startState = bridge::kReady;
+    RequestWait wait(*control, calls, request, response);
     calls.Answer(0);
 
-    // Signals the answer (at first: ready) and waits for the next request, in
-    // one step. A nested call posted while this thread waits here rings the
-    // request event too: it is served from the window's messages.
+    // A hand-over with no call at depth 0 to take is a nested call, posted
+    // to the window: served from its messages.
     for (bool answered = true;;) {
-        const DWORD woken =
-            answered ? SignalObjectAndWait(response, request, INFINITE, FALSE) : WaitForSingleObject(request, INFINITE);
-        if (woken != WAIT_OBJECT_0) return 3;
+        if (!wait.Next(answered)) return 3;
         answered = calls.Requested(0);
         if (!answered) {
             bridge::ServeSentMessages();

@@ -1,5 +1,6 @@
 #include "bridge/helper/player_calls.h"
 
+#include "bridge/hand_over.h"
 #include "bridge/helper/crash_report.h"
 #include "bridge/plugin_logs.h"
 #include "trace/log_texts.h"
@@ -7,6 +8,13 @@
 using namespace bridge;
 
 namespace {
+
+// After the answer is stored: wakes the bridge when it announced a sleep on
+// its event.
+void WakeBridge(ControlBlock& control, HANDLE response)
+{
+    if (control.bridgeAsleep.exchange(0) != 0) SetEvent(response);
+}
 
 // An export as a plain function pointer, for a cast to its own type.
 void (*Export(HMODULE library, const char* name))()
@@ -61,14 +69,15 @@ bool PlayerCalls::Carry(uint32_t depth)
     const bool released = record.request == kRelease;
     CarryRequest(record, depth);
     Answer(depth);
-    if (depth > 0) SetEvent(response);
+    if (depth > 0) WakeBridge(control, response);
     return !released;
 }
 
 void PlayerCalls::Answer(uint32_t depth)
 {
     CallRecord& record = control.calls[depth];
-    record.answered.store(record.sequence, std::memory_order_release);
+    record.answeredAt = HandOverClock();
+    record.answered = record.sequence.load();
 }
 
 void PlayerCalls::CarryRequest(CallRecord& record, uint32_t depth)

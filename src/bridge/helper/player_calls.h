@@ -26,11 +26,12 @@ public:
     bool Requested(uint32_t depth) const;
 
     // Carries out the request at depth, if it is one not taken yet, and fills
-    // in its answer. A nested call's answer is signalled at once, depth 0's by
-    // the helper's wait for the next request. False once the player is released.
+    // in its answer. A bridge asleep is woken for a nested call's answer at
+    // once, for depth 0's by the helper's wait for the next request. False
+    // once the player is released.
     bool Carry(uint32_t depth);
 
-    // Marks the call at depth answered, without signalling it.
+    // Marks the call at depth answered, without waking the bridge.
     void Answer(uint32_t depth);
 
 private:
