@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -240,6 +241,20 @@ TEST_F(Bridge, CaptureValueCrossesAsThePathItPointsAtOrAsASmallNumber)
               captures);
 }
 
+// This program started again as a host; ended however the test ends, so that
+// no host outlives a failed check.
+struct HostProcess {
+    PROCESS_INFORMATION info = {};
+    ~HostProcess()
+    {
+        if (info.hProcess == nullptr) return;
+        TerminateProcess(info.hProcess, 9);
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+};
+
 // Starts this program again as a host that makes a player and then says so
 // in a file; kills it once its helper exists (while the helper starts) or once
 // its player is made, and expects the helper to be gone a second later.
@@ -249,27 +264,26 @@ void KillHostAndExpectNoHelper(bool whileHelperStarts)
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --hold-player " +
-                               std::wstring(ready.begin(), ready.end());
+                               std::wstring(ready.begin(), ready.end()) + L" " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION host = {};
-    ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host));
+    HostProcess host;
+    ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &host.info))
+        << "system error " << GetLastError();
     // A helper may take long to start where 32-bit programs are emulated.
     std::vector<DWORD> helpers;
-    for (int wait = 0; wait < 60000; wait += 5) {
-        helpers = ChildrenOf(host.dwProcessId);
+    for (const ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(5)) {
+        helpers = ChildrenOf(host.info.dwProcessId);
         if (whileHelperStarts ? !helpers.empty() : std::filesystem::exists(ready)) break;
-        Sleep(5);
     }
     ASSERT_EQ(1u, helpers.size()) << "the host's helper";
     HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, helpers[0]);
     ASSERT_NE(nullptr, helper);
     EXPECT_EQ(whileHelperStarts, !std::filesystem::exists(ready)) << "the player was made before the host was killed";
-    TerminateProcess(host.hProcess, 9);
+    TerminateProcess(host.info.hProcess, 9);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(helper, 1000)) << "the helper outlived its host by a second";
     CloseHandle(helper);
-    CloseHandle(host.hProcess);
-    CloseHandle(host.hThread);
 }
 
 TEST(BridgeHost, KilledHostLeavesNoHelperBehindWhileItStartsOrOnceItRuns)
@@ -340,13 +354,17 @@ TEST(BridgeHost, EveryFaultOfTheX86FolderGivesNoPlayerWithAReasonToRead)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--hold-player") {
+    // The host of KillHostAndExpectNoHelper: it holds its player until it is
+    // killed, or until the test that started it has ended.
+    if (argc == 4 && std::string(argv[1]) == "--hold-player") {
+        HANDLE test = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
         HMODULE plugin = LoadLibraryA("PelShx_PlaySDK.dll");
         auto create = reinterpret_cast<PFN_CreateSinglePlayerDll>(
             reinterpret_cast<void (*)()>(GetProcAddress(plugin, "CreateSinglePlayerDll")));
-        if (create == nullptr || create() == nullptr) return 1;
+        if (test == nullptr || create == nullptr || create() == nullptr) return 1;
         WriteText(argv[2], "ready");
-        Sleep(INFINITE);
+        WaitForSingleObject(test, INFINITE);
+        return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
