@@ -33,14 +33,37 @@ uint32_t Checksum(const uint8_t* data, std::size_t size)
     return hash;
 }
 
+namespace {
+
+// When the process was made, or 0 when it has ended or cannot be asked.
+ULONGLONG RunningSince(DWORD process)
+{
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process);
+    if (handle == nullptr) return 0;
+    FILETIME made = {}, ended = {}, kernel = {}, user = {};
+    const bool running = WaitForSingleObject(handle, 0) == WAIT_TIMEOUT &&
+                         GetProcessTimes(handle, &made, &ended, &kernel, &user);
+    CloseHandle(handle);
+    return running ? (static_cast<ULONGLONG>(made.dwHighDateTime) << 32) | made.dwLowDateTime : 0;
+}
+
+}  // namespace
+
 std::vector<DWORD> ChildrenOf(DWORD parent)
 {
+    // A process keeps the number of the parent that made it after that parent
+    // has ended, and the system soon gives the number to another process:
+    // only those made after the parent are its children.
+    const ULONGLONG parentMade = RunningSince(parent);
     std::vector<DWORD> children;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parent) continue;
+        const ULONGLONG made = RunningSince(entry.th32ProcessID);
+        if (made != 0 && made >= parentMade) children.push_back(entry.th32ProcessID);
+    }
     CloseHandle(snapshot);
     return children;
 }

@@ -26,7 +26,7 @@ std::vector<std::string> JournalLines(const std::string& journalFile, const std:
 // The checksum of input data that the stand-in's journal shows (FNV-1a).
 uint32_t Checksum(const uint8_t* data, std::size_t size);
 
-// The processes this process's child processes, running now.
+// The processes that `parent` made and that are running now.
 std::vector<DWORD> ChildrenOf(DWORD parent);
 
 class Bridge : public ::testing::Test {
