@@ -85,9 +85,9 @@ build_and_test_native() {
 }
 
 # Only the win32 targets that the x86 folder and the bridge's tests take.
+x86_targets=(pelshx_bridge32 PelShx_PlaySDK SHXStrm window_procedure_host pelshx_bridge32_allocation_faults)
 build_and_test_bridge() {
-    cmake --build "$win32" -j 2 --target pelshx_bridge32 PelShx_PlaySDK SHXStrm window_procedure_host >"$log" 2>&1 ||
-        return 2
+    cmake --build "$win32" -j 2 --target "${x86_targets[@]}" >"$log" 2>&1 || return 2
     cmake --build "$win64" -j 2 >>"$log" 2>&1 || return 2
     ctest --test-dir "$win64" --timeout "$timeout" --stop-on-failure --output-on-failure >>"$log" 2>&1 || return 1
     return 0
@@ -159,7 +159,7 @@ for part in $parts; do
     if [ "$part" = native ]; then
         cmake --build "$build" -j 2 >>"$log" 2>&1 || true
     else
-        cmake --build "$win32" -j 2 --target pelshx_bridge32 >>"$log" 2>&1 && cmake --build "$win64" -j 2 >>"$log" 2>&1 || true
+        cmake --build "$win32" -j 2 --target "${x86_targets[@]}" >>"$log" 2>&1 && cmake --build "$win64" -j 2 >>"$log" 2>&1 || true
     fi
 done
 
