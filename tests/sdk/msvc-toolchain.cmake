@@ -16,10 +16,11 @@ set(CMAKE_C_COMPILER_TARGET ${PELSHX_MSVC_ARCH}-pc-windows-msvc)
 set(CMAKE_CXX_COMPILER_TARGET ${PELSHX_MSVC_ARCH}-pc-windows-msvc)
 # No Windows SDK and no C runtime's headers: clang's own <stdint.h> and
 # <stddef.h> stand alone when freestanding.
-set(CMAKE_C_FLAGS_INIT "-ffreestanding -isystem ${CMAKE_CURRENT_LIST_DIR}/msvc")
+# Paths are quoted for the shell: the checkout's may hold spaces.
+set(CMAKE_C_FLAGS_INIT "-ffreestanding -isystem \"${CMAKE_CURRENT_LIST_DIR}/msvc\"")
 set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT} -fno-exceptions -fno-rtti")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-Xlinker /nodefaultlib -Xlinker /entry:HostEntry ${PELSHX_MSVC_RUNTIME}/startup.obj \
-${PELSHX_MSVC_RUNTIME}/msvcrt.lib ${PELSHX_MSVC_RUNTIME}/kernel32.lib")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Xlinker /nodefaultlib -Xlinker /entry:HostEntry \"${PELSHX_MSVC_RUNTIME}/startup.obj\" \
+\"${PELSHX_MSVC_RUNTIME}/msvcrt.lib\" \"${PELSHX_MSVC_RUNTIME}/kernel32.lib\"")
 # Not the Windows SDK's libraries, which the platform's defaults name.
 set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "")
 set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "")
