@@ -104,7 +104,6 @@ FileLock::~FileLock()
     Release();
 }
 
-
 // The directory is opened for each taking: held open it would be a file
 // descriptor of the host's that the plug-in keeps.
 bool FileLock::Take(unsigned milliseconds) noexcept

@@ -126,7 +126,6 @@ FileLock::~FileLock()
     if (handle != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-
 bool FileLock::Take(unsigned milliseconds) noexcept
 {
     if (handle == kNoHandle) return false;
